@@ -1,0 +1,164 @@
+// The whole quiz through the real binary: complete transcripts compared byte
+// for byte with hand-written files, then a table of answer inputs.
+#include <gtest/gtest.h>
+
+#include "run.hpp"
+
+namespace {
+
+std::string expected(const char *name)
+{
+    return as_written(read_file(std::string(CHISEI_TEST_DIR "/expected/") + name));
+}
+
+TEST(Transcript, FourProfilesAToD)
+{
+    run_result run = run_chisei("a\na\nb\nb\nc\nc\nd\nd\n");
+    EXPECT_EQ(run.out, expected("aabbccdd.txt"));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+TEST(Transcript, ProfileE)
+{
+    run_result run = run_chisei("e\ne\ne\ne\ne\ne\ne\ne\n");
+    EXPECT_EQ(run.out, expected("eeeeeeee.txt"));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+// What a run shows, read back from its output.
+struct seen {
+    std::string tallies;  // the line after "Ecco i risultati:", or ""
+    std::string profiles; // the letters of the profile labels shown, in order
+    int blocks = 0;       // question blocks shown
+};
+
+seen read_run(const std::string &out)
+{
+    seen s;
+    std::vector<std::string> lines = lines_of(as_read(out));
+    for (std::size_t i = 0; i < lines.size(); i++) {
+        const std::string &l = lines[i];
+        if (l.rfind("a) ", 0) == 0)
+            s.blocks++;
+        if (l == "Ecco i risultati:" && i + 1 < lines.size())
+            s.tallies = lines[i + 1];
+        if (l.rfind("profilo ", 0) == 0)
+            s.profiles += l.substr(8);
+    }
+    return s;
+}
+
+struct answer_case {
+    const char *name;
+    std::string input;
+    const char *tallies;
+    const char *profiles;
+    int blocks;
+    int status;
+};
+
+const answer_case answer_cases[] = {
+    {"all_a", "a\na\na\na\na\na\na\na\n", "a= 8 b= 0 c= 0 d= 0 e= 0", "A", 8, 0},
+    {"three_way_tie", "a\nb\nc\nd\ne\na\nb\nc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
+    {"four_way_tie", "a\na\nb\nb\nc\nc\nd\nd\n", "a= 2 b= 2 c= 2 d= 2 e= 0", "ABCD", 8, 0},
+    {"tie_d_e", "e\ne\ne\nd\nd\nd\nc\nb\n", "a= 0 b= 1 c= 1 d= 3 e= 3", "DE", 8, 0},
+    {"upper_case_rejected", "A\na\nB\nb\nC\nc\nD\nd\nE\ne\na\na\na\n", "a= 4 b= 1 c= 1 d= 1 e= 1",
+     "A", 13, 0},
+    {"xyz_at_question_1", "xyz\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 11, 0},
+    {"eight_on_one_line", "abcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
+    {"b_space_x_at_question_2", "a\nb x\nc\nd\ne\na\nb\nc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9,
+     0},
+    {"empty_lines", "\n\n\na\n\nb\n\n\nc\nd\n\ne\n\na\nb\nc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC",
+     8, 0},
+    {"tabs_and_crlf", "\ta\r\n \t b\r\n\v\fc\r\nd\r\ne\r\na\r\nb\r\nc\r\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
+    {"digits_and_punctuation", "1?.a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 11, 0},
+    {"utf8_two_bytes", "\xC3\xA8\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"utf8_three_bytes",
+     "\xE2\x82\xAC"
+     "abcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"utf8_four_bytes",
+     "\xF0\x9F\x90\x99"
+     "abcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"utf8_cut_short",
+     "\xC3"
+     "abcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"stray_continuation_bytes",
+     "\x80\xBF"
+     "abcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
+    {"nul_and_ff", std::string("\0\xFF", 2) + "abcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10,
+     0},
+    {"no_final_newline", "abcdeabc", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
+    {"ends_at_question_4", "a\nb\nc\n", "", "", 4, 1},
+    {"ends_in_a_repeat", "a\nb\nX\n", "", "", 4, 1},
+    {"ends_after_white_space", "a \n\t\n", "", "", 2, 1},
+    {"empty_input", "", "", "", 1, 1},
+};
+
+void PrintTo(const answer_case &t, std::ostream *os)
+{
+    *os << t.name;
+}
+
+class Answers : public testing::TestWithParam<answer_case> {};
+
+TEST_P(Answers, ShowBlocksTalliesAndProfiles)
+{
+    const answer_case &t = GetParam();
+    run_result run = run_chisei(t.input);
+    seen s = read_run(run.out);
+    EXPECT_EQ(s.tallies, t.tallies);
+    EXPECT_EQ(s.profiles, t.profiles);
+    EXPECT_EQ(s.blocks, t.blocks);
+    EXPECT_EQ(run.status, t.status);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.err, "");
+    // An input that ends early stops right after the question it left open.
+    if (t.status != 0) {
+        EXPECT_EQ(lines_of(run.out).back().rfind("e) ", 0), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Answers, testing::ValuesIn(answer_cases),
+                         [](const testing::TestParamInfo<answer_case> &info) {
+                             return std::string(info.param.name);
+                         });
+
+std::string channel_name(const testing::TestParamInfo<output_to> &info)
+{
+    const char *names[] = {"pipe", "dev_full", "closed", "no_reader"};
+    return names[static_cast<int>(info.param)];
+}
+
+} // namespace
+
+void PrintTo(output_to out, std::ostream *os)
+{
+    *os << channel_name({out, 0});
+}
+
+namespace {
+
+// A failed output is reported by the exit status, never by a signal.
+class FailedOutput : public testing::TestWithParam<output_to> {};
+
+TEST_P(FailedOutput, EndsWithStatusOne)
+{
+    run_result run = run_chisei("abcdeabc\n", GetParam());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, FailedOutput,
+                         testing::Values(output_to::dev_full, output_to::pipe_without_reader,
+                                         output_to::closed),
+                         channel_name);
+
+} // namespace

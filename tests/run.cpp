@@ -1,0 +1,194 @@
+#include "run.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *env_or(const char *name, const char *fallback)
+{
+    const char *value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+[[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, output_to out, bool stdin_closed)
+{
+    setsid();
+    signal(SIGPIPE, SIG_DFL);
+    if (stdin_closed)
+        close(0);
+    else
+        dup2(in_fd, 0);
+    if (out == output_to::closed)
+        close(1);
+    else if (out == output_to::dev_full)
+        dup2(open("/dev/full", O_WRONLY), 1);
+    else
+        dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    const char *runner = std::getenv("CHISEI_RUNNER");
+    const char *program = env_or("CHISEI_PROGRAM", "chisei");
+    if (!runner || !*runner) {
+        execl(program, program, static_cast<char *>(nullptr));
+    } else {
+        dup2(open("/dev/null", O_WRONLY), 2); // wine's own chatter
+        execlp(runner, runner, program, static_cast<char *>(nullptr));
+    }
+    _exit(127);
+}
+
+// Feeds input and collects standard output and standard error until the
+// program has closed both.
+void talk(int in_fd, int out_fd, int err_fd, const std::string &input, run_result &result)
+{
+    std::size_t sent = 0;
+    if (input.empty()) {
+        close(in_fd);
+        in_fd = -1;
+    }
+    int readers[2] = {out_fd, err_fd};
+    std::string *into[2] = {&result.out, &result.err};
+    while (readers[0] >= 0 || readers[1] >= 0 || in_fd >= 0) {
+        pollfd fds[3] = {{readers[0], POLLIN, 0}, {readers[1], POLLIN, 0}, {in_fd, POLLOUT, 0}};
+        if (poll(fds, 3, 60000) <= 0)
+            break; // hung: the caller finds no exit status
+        for (int i = 0; i < 2; i++) {
+            if (!fds[i].revents)
+                continue;
+            char buf[65536];
+            ssize_t got = read(readers[i], buf, sizeof buf);
+            if (got > 0) {
+                into[i]->append(buf, static_cast<std::size_t>(got));
+            } else {
+                close(readers[i]);
+                readers[i] = -1;
+            }
+        }
+        if (fds[2].revents) {
+            ssize_t put = write(in_fd, input.data() + sent, input.size() - sent);
+            if (put > 0)
+                sent += static_cast<std::size_t>(put);
+            if (put <= 0 || sent == input.size()) {
+                close(in_fd);
+                in_fd = -1;
+            }
+        }
+    }
+    for (int fd : {in_fd, readers[0], readers[1]})
+        if (fd >= 0)
+            close(fd);
+}
+
+} // namespace
+
+run_result run_chisei(const std::string &input, output_to out, bool stdin_closed)
+{
+    signal(SIGPIPE, SIG_IGN);
+    int in[2], outp[2], errp[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(outp, O_CLOEXEC) != 0 || pipe2(errp, O_CLOEXEC) != 0)
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    pid_t pid = fork();
+    if (pid == 0)
+        exec_chisei(in[0], outp[1], errp[1], out, stdin_closed);
+    close(in[0]);
+    close(outp[1]);
+    close(errp[1]);
+    if (out == output_to::pipe_without_reader) {
+        close(outp[0]);
+        outp[0] = -1;
+    }
+    run_result result;
+    talk(in[1], outp[0], errp[0], input, result);
+    int status = 0;
+    // Its output is closed; it should be gone or going. Give up after a minute.
+    pid_t ended = 0;
+    for (int tries = 0; tries < 6000 && ended == 0; tries++) {
+        ended = waitpid(pid, &status, WNOHANG);
+        if (ended == 0)
+            usleep(10000);
+    }
+    if (ended == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "chisei did not end";
+        return result;
+    }
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
+    return result;
+}
+
+bool windows_build()
+{
+    return std::string(env_or("CHISEI_PLATFORM", "")) == "windows";
+}
+
+namespace {
+
+struct accent {
+    const char *utf8;
+    char cp850;
+};
+const accent accents[] = {{"\xC3\xA0", '\x85'}, {"\xC3\xA8", '\x8A'}, {"\xC3\xB2", '\x95'}};
+
+std::string replace_all(std::string s, const std::string &from, const std::string &to)
+{
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+} // namespace
+
+std::string as_written(const std::string &utf8_lf)
+{
+    if (!windows_build())
+        return utf8_lf;
+    std::string s = replace_all(utf8_lf, "\n", "\r\n");
+    for (const accent &a : accents)
+        s = replace_all(s, a.utf8, std::string(1, a.cp850));
+    return s;
+}
+
+std::string as_read(const std::string &raw)
+{
+    if (!windows_build())
+        return raw;
+    std::string s = replace_all(raw, "\r\n", "\n");
+    EXPECT_EQ(std::count(s.begin(), s.end(), '\r'), 0) << "stray CR";
+    EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), std::count(s.begin(), s.end(), '\n'));
+    for (const accent &a : accents)
+        s = replace_all(s, std::string(1, a.cp850), a.utf8);
+    return s;
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file.good()) << "cannot read " << path;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}

@@ -1,0 +1,36 @@
+// Runs the real chisei binary the way a user meets it: answers on a pipe,
+// standard output captured, in a session of its own (no controlling
+// terminal, so the key waits go straight through).
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class output_to { pipe, dev_full, closed, pipe_without_reader };
+
+struct run_result {
+    std::string out; // everything written to standard output
+    std::string err; // and to standard error
+    int status = -1; // exit status, or -1 if it did not exit
+    int signal = 0;  // the signal that ended it, if any
+};
+
+// Environment: CHISEI_PROGRAM names the binary, CHISEI_RUNNER (optional) a
+// program to run it with (wine), CHISEI_PLATFORM=windows for the Windows
+// build's bytes (code page 850, CR LF).
+run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
+                      bool stdin_closed = false);
+
+bool windows_build();
+
+// Expected bytes as this build writes them, from text written with UTF-8
+// accented letters and LF line ends.
+std::string as_written(const std::string &utf8_lf);
+
+// Output with line ends and accented letters turned back into LF and UTF-8,
+// so the same checks serve both builds. Fails the test on a bare LF from the
+// Windows build.
+std::string as_read(const std::string &raw);
+
+std::string read_file(const std::string &path);
+std::vector<std::string> lines_of(const std::string &text);
