@@ -1,0 +1,212 @@
+#include "pty.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const int deadline_ms = 10000;
+
+using steady = std::chrono::steady_clock;
+
+int ms_left(steady::time_point end)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - steady::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+[[noreturn]] void run_chisei_in_foreground(int slave)
+{
+    signal(SIGTTOU, SIG_IGN);
+    setpgid(0, 0);
+    tcsetpgrp(slave, getpid());
+    for (int sig : {SIGTTOU, SIGPIPE, SIGINT, SIGQUIT, SIGTSTP, SIGHUP, SIGTERM})
+        signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    for (int fd = 0; fd < 3; fd++)
+        dup2(slave, fd);
+    const char *program = std::getenv("CHISEI_PROGRAM");
+    execl(program, program, static_cast<char *>(nullptr));
+    _exit(127);
+}
+
+// The session leader: starts chisei as its foreground job and reports its
+// pid, then every change of its state, on the events pipe.
+[[noreturn]] void shell(int slave, int events)
+{
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    pid_t pid = fork();
+    if (pid == 0)
+        run_chisei_in_foreground(slave);
+    close(slave);
+    write(events, &pid, sizeof pid);
+    for (;;) {
+        int status;
+        if (waitpid(pid, &status, WUNTRACED | WCONTINUED) < 0)
+            _exit(1);
+        write(events, &status, sizeof status);
+        if (WIFEXITED(status) || WIFSIGNALED(status))
+            _exit(0);
+    }
+}
+
+} // namespace
+
+pty_session::pty_session()
+{
+    termios sane{};
+    cfmakeraw(&sane);
+    // A terminal as a login shell leaves it: line editing, echo, signal keys.
+    sane.c_iflag = ICRNL | IXON | IUTF8;
+    sane.c_oflag = OPOST | ONLCR;
+    sane.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHOCTL | ECHOKE | IEXTEN;
+    sane.c_cc[VINTR] = 3;
+    sane.c_cc[VQUIT] = 0x1c;
+    sane.c_cc[VERASE] = 0x7f;
+    sane.c_cc[VKILL] = 0x15;
+    sane.c_cc[VEOF] = 4;
+    sane.c_cc[VSUSP] = 0x1a;
+    sane.c_cc[VMIN] = 1;
+    winsize size = {40, 100, 0, 0};
+    int pipe_fds[2];
+    if (openpty(&master_, &slave_, nullptr, &sane, &size) != 0 || pipe(pipe_fds) != 0) {
+        ADD_FAILURE() << "openpty: " << std::strerror(errno);
+        return;
+    }
+    tcgetattr(slave_, &start_);
+    shell_ = fork();
+    if (shell_ == 0) {
+        close(master_);
+        close(pipe_fds[0]);
+        shell(slave_, pipe_fds[1]);
+    }
+    close(pipe_fds[1]);
+    events_ = pipe_fds[0];
+    pollfd ready = {events_, POLLIN, 0};
+    if (poll(&ready, 1, deadline_ms) != 1 || read(events_, &pid_, sizeof pid_) != sizeof pid_)
+        ADD_FAILURE() << "chisei did not start";
+}
+
+pty_session::~pty_session()
+{
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, SIGKILL);
+        ::kill(pid_, SIGCONT);
+        while (!ended_ && next_event(deadline_ms))
+            ;
+    }
+    if (shell_ > 0)
+        waitpid(shell_, nullptr, 0);
+    for (int fd : {master_, slave_, events_})
+        if (fd >= 0)
+            close(fd);
+}
+
+void pty_session::type(const std::string &keys)
+{
+    if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))
+        ADD_FAILURE() << "could not type " << keys;
+}
+
+void pty_session::drain(int timeout_ms)
+{
+    pollfd ready = {master_, POLLIN, 0};
+    if (poll(&ready, 1, timeout_ms) != 1)
+        return;
+    char buf[4096];
+    ssize_t got = read(master_, buf, sizeof buf);
+    if (got > 0)
+        output_.append(buf, static_cast<std::size_t>(got));
+}
+
+bool pty_session::wait_for(const std::string &text)
+{
+    auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
+    while (output_.find(text) == std::string::npos) {
+        if (ms_left(end) == 0) {
+            ADD_FAILURE() << "never shown: " << text << "\nscreen:\n" << output_;
+            return false;
+        }
+        drain(ms_left(end));
+    }
+    return true;
+}
+
+bool pty_session::next_event(int timeout_ms)
+{
+    pollfd ready = {events_, POLLIN, 0};
+    if (poll(&ready, 1, timeout_ms) != 1 ||
+        read(events_, &status_, sizeof status_) != sizeof status_)
+        return false;
+    ended_ = WIFEXITED(status_) || WIFSIGNALED(status_);
+    stopped_ = WIFSTOPPED(status_);
+    return true;
+}
+
+bool pty_session::wait_exit()
+{
+    auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
+    while (!ended_ && ms_left(end) > 0) {
+        drain(0);
+        next_event(std::min(ms_left(end), 50));
+    }
+    drain(0);
+    if (!ended_)
+        ADD_FAILURE() << "chisei did not end; screen:\n" << output_;
+    return ended_;
+}
+
+bool pty_session::wait_stopped()
+{
+    auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
+    while (!stopped_ && !ended_ && ms_left(end) > 0)
+        next_event(ms_left(end));
+    return stopped_;
+}
+
+bool pty_session::wait_echo(bool on)
+{
+    auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
+    while (((settings().c_lflag & ECHO) != 0) != on) {
+        if (ms_left(end) == 0 || ended_)
+            return false;
+        drain(0);
+        next_event(5);
+    }
+    return true;
+}
+
+void pty_session::kill(int sig) const
+{
+    ::kill(pid_, sig);
+}
+
+termios pty_session::settings() const
+{
+    termios now{};
+    tcgetattr(slave_, &now);
+    return now;
+}
+
+bool same_settings(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}

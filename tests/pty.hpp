@@ -1,0 +1,55 @@
+// A pseudo-terminal harness: chisei runs on a fresh pty that is its
+// controlling terminal, in the foreground process group of a session whose
+// leader is a minimal job-control shell (so Ctrl-Z really stops it).
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <termios.h>
+
+class pty_session {
+  public:
+    pty_session();
+    ~pty_session();
+    pty_session(const pty_session &) = delete;
+    pty_session &operator=(const pty_session &) = delete;
+
+    void type(const std::string &keys);     // as if typed on the keyboard
+    bool wait_for(const std::string &text); // until the screen has shown text
+    std::string screen() const
+    {
+        return output_;
+    }
+
+    bool wait_exit();        // until chisei has ended
+    bool wait_stopped();     // until chisei is stopped
+    bool wait_echo(bool on); // until ECHO is on (or off)
+    bool running() const
+    {
+        return !ended_;
+    } // as far as the last event said
+    int status() const
+    {
+        return status_;
+    } // as waitpid reports it
+    void kill(int sig) const;
+
+    termios settings() const;
+    termios at_start() const
+    {
+        return start_;
+    }
+
+  private:
+    bool next_event(int timeout_ms);
+    void drain(int timeout_ms);
+
+    int master_ = -1, slave_ = -1, events_ = -1;
+    pid_t shell_ = -1, pid_ = -1;
+    int status_ = 0;
+    bool ended_ = false, stopped_ = false;
+    std::string output_;
+    termios start_{};
+};
+
+bool same_settings(const termios &a, const termios &b);

@@ -1,0 +1,219 @@
+// The quiz on a real (pseudo-)terminal: key waits, echo, line editing,
+// signals, and the terminal's settings after every way out.
+#include <csignal>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "pty.hpp"
+
+namespace {
+
+const char start_prompt[] = "(batti un tasto per iniziare)\r\n\r\n";
+const char question_1[] = "Qual \xC3\xA8 il tuo piatto preferito?";
+const char question_1_end[] = "e) carogne putrefatte\r\n";
+const char results_end[] = "Sei uno scoiattolo!\r\n"; // answers abcdeabc
+
+int count(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        n++;
+    return n;
+}
+
+void expect_clean_exit(pty_session &t)
+{
+    ASSERT_TRUE(t.wait_exit());
+    EXPECT_TRUE(WIFEXITED(t.status()) && WEXITSTATUS(t.status()) == 0) << t.status();
+    EXPECT_TRUE(same_settings(t.settings(), t.at_start()));
+}
+
+TEST(Terminal, WholeQuizTypedByAPerson)
+{
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    ASSERT_TRUE(t.wait_echo(false)); // waiting for the start key
+    t.type("s");
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    // The start key is neither echoed nor taken as an answer.
+    EXPECT_NE(t.screen().find(std::string(start_prompt) + "\r\n" + question_1), std::string::npos);
+    EXPECT_TRUE(same_settings(t.settings(), t.at_start())); // line editing is back
+    const char *next[] = {"paura?",      "in tv?", "rinunciare?", "libero?",
+                          "preferisci?", "avuto?", "mancare?",    "risultati:"};
+    const char *answers = "abcdeabc";
+    for (int i = 0; i < 8; i++) {
+        t.type(std::string(1, answers[i]) + "\r");
+        ASSERT_TRUE(t.wait_for(next[i]));
+    }
+    ASSERT_TRUE(t.wait_for(results_end));
+    EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
+    // The Enter after the last answer does not end it: it waits for a key.
+    ASSERT_TRUE(t.wait_echo(false));
+    EXPECT_TRUE(t.running());
+    t.type("q");
+    expect_clean_exit(t);
+    EXPECT_EQ(t.screen().substr(t.screen().size() - std::string(results_end).size()), results_end);
+}
+
+struct start_key {
+    const char *name;
+    const char *codes;
+};
+
+const start_key start_keys[] = {
+    {"letter", "x"},    {"up_arrow", "\x1b[A"},   {"f5", "\x1b[15~"},      {"f1", "\x1bOP"},
+    {"home", "\x1b[H"}, {"ctrl_up", "\x1b[1;5A"}, {"e_grave", "\xC3\xA8"}, {"euro", "\xE2\x82\xAC"},
+    {"escape", "\x1b"}, {"alt_x", "\x1bx"},       {"enter", "\r"},         {"space", " "},
+};
+
+void PrintTo(const start_key &k, std::ostream *os)
+{
+    *os << k.name;
+}
+
+class StartKey : public testing::TestWithParam<start_key> {};
+
+TEST_P(StartKey, IsTakenWholeAndNothingMore)
+{
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type(GetParam().codes);
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    t.type("abcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+    EXPECT_EQ(count(t.screen(), question_1), 1);
+    EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"), std::string::npos);
+    EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("q");
+    expect_clean_exit(t);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys),
+                         [](const testing::TestParamInfo<start_key> &info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(Terminal, KeyTypedBeforeThePromptStartsTheQuiz)
+{
+    pty_session t;
+    t.type("k");
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    t.type("abcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+    EXPECT_EQ(count(t.screen(), question_1), 1);
+    EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("q");
+    expect_clean_exit(t);
+}
+
+TEST(Terminal, KeyAfterAMultiCodeKeyIsLeftForTheAnswers)
+{
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("\x1b[Ax"); // an arrow, then x before the quiz has started
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    t.type("abcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+    EXPECT_EQ(count(t.screen(), question_1), 2); // x was an answer, and rejected
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("q");
+    expect_clean_exit(t);
+}
+
+TEST(Terminal, AnswerLineCanBeEdited)
+{
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("s");
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    t.type("x\x7f"
+           "a\r");
+    ASSERT_TRUE(t.wait_for("Di che cosa hai paura?"));
+    EXPECT_EQ(count(t.screen(), question_1), 1);
+    t.type("bcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("q");
+    expect_clean_exit(t);
+}
+
+// A signal during a wait ends chisei the usual way and leaves the terminal
+// as it was.
+struct interruption {
+    const char *name;
+    bool at_end; // during the final wait rather than the first
+    const char *keys;
+    int sig; // sent with kill() when no keys
+    int expected;
+};
+
+const interruption interruptions[] = {
+    {"ctrl_c_at_start", false, "\x03", 0, SIGINT},
+    {"ctrl_c_at_end", true, "\x03", 0, SIGINT},
+    {"ctrl_backslash_at_start", false, "\x1c", 0, SIGQUIT},
+    {"sigterm_at_start", false, nullptr, SIGTERM, SIGTERM},
+    {"sighup_at_start", false, nullptr, SIGHUP, SIGHUP},
+    {"sigterm_at_end", true, nullptr, SIGTERM, SIGTERM},
+};
+
+void PrintTo(const interruption &i, std::ostream *os)
+{
+    *os << i.name;
+}
+
+class Interrupted : public testing::TestWithParam<interruption> {};
+
+TEST_P(Interrupted, RestoresTheTerminal)
+{
+    const interruption &i = GetParam();
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    if (i.at_end) {
+        ASSERT_TRUE(t.wait_echo(false));
+        t.type("s");
+        ASSERT_TRUE(t.wait_for(question_1_end));
+        t.type("abcdeabc\r");
+        ASSERT_TRUE(t.wait_for(results_end));
+    }
+    ASSERT_TRUE(t.wait_echo(false));
+    if (i.keys)
+        t.type(i.keys);
+    else
+        t.kill(i.sig);
+    ASSERT_TRUE(t.wait_exit());
+    EXPECT_TRUE(WIFSIGNALED(t.status()) && WTERMSIG(t.status()) == i.expected) << t.status();
+    EXPECT_TRUE(same_settings(t.settings(), t.at_start()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::ValuesIn(interruptions),
+                         [](const testing::TestParamInfo<interruption> &info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(Terminal, CtrlZThenContinueDuringAWait)
+{
+    pty_session t;
+    ASSERT_TRUE(t.wait_for(start_prompt));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("\x1a");
+    ASSERT_TRUE(t.wait_stopped());
+    EXPECT_TRUE(same_settings(t.settings(), t.at_start())); // the shell gets its terminal back
+    t.kill(SIGCONT);
+    ASSERT_TRUE(t.wait_echo(false)); // waiting again, without echo
+    t.type("s");
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    EXPECT_NE(t.screen().find(std::string(start_prompt) + "\r\n" + question_1), std::string::npos);
+    t.type("abcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type("q");
+    expect_clean_exit(t);
+}
+
+} // namespace
