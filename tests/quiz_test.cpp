@@ -57,6 +57,7 @@ struct answer_case {
     const char *profiles;
     int blocks;
     int status;
+    int windows_blocks = 0; // when the Windows build differs: it reads bytes, not UTF-8
 };
 
 const answer_case answer_cases[] = {
@@ -75,15 +76,16 @@ const answer_case answer_cases[] = {
     {"tabs_and_crlf", "\ta\r\n \t b\r\n\v\fc\r\nd\r\ne\r\na\r\nb\r\nc\r\n",
      "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
     {"digits_and_punctuation", "1?.a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 11, 0},
-    {"utf8_two_bytes", "\xC3\xA8\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"utf8_two_bytes", "\xC3\xA8\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0, 10},
     {"utf8_three_bytes",
      "\xE2\x82\xAC"
      "abcdeabc\n",
-     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0, 11},
     {"utf8_four_bytes",
      "\xF0\x9F\x90\x99"
      "abcdeabc\n",
-     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0, 12},
+    {"code_page_850_e_grave", "\x8A\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
     {"utf8_cut_short",
      "\xC3"
      "abcdeabc\n",
@@ -115,13 +117,14 @@ TEST_P(Answers, ShowBlocksTalliesAndProfiles)
     seen s = read_run(run.out);
     EXPECT_EQ(s.tallies, t.tallies);
     EXPECT_EQ(s.profiles, t.profiles);
-    EXPECT_EQ(s.blocks, t.blocks);
+    EXPECT_EQ(s.blocks, windows_build() && t.windows_blocks ? t.windows_blocks : t.blocks);
     EXPECT_EQ(run.status, t.status);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.err, "");
     // An input that ends early stops right after the question it left open.
     if (t.status != 0) {
-        EXPECT_EQ(lines_of(run.out).back().rfind("e) ", 0), 0u);
+        std::vector<std::string> lines = lines_of(run.out);
+        EXPECT_TRUE(!lines.empty() && lines.back().rfind("e) ", 0) == 0);
     }
 }
 

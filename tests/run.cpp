@@ -26,6 +26,8 @@ const char *env_or(const char *name, const char *fallback)
 {
     setsid();
     signal(SIGPIPE, SIG_DFL);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
     if (stdin_closed)
         close(0);
     else
@@ -33,17 +35,19 @@ const char *env_or(const char *name, const char *fallback)
     if (out == output_to::closed)
         close(1);
     else if (out == output_to::dev_full)
-        dup2(open("/dev/full", O_WRONLY), 1);
+        dup2(full, 1);
     else
         dup2(out_fd, 1);
     dup2(err_fd, 2);
-    const char *runner = std::getenv("CHISEI_RUNNER");
-    const char *program = env_or("CHISEI_PROGRAM", "chisei");
-    if (!runner || !*runner) {
-        execl(program, program, static_cast<char *>(nullptr));
+    std::string program = env_or("CHISEI_PROGRAM", "chisei");
+    if (!windows_build()) {
+        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     } else {
-        dup2(open("/dev/null", O_WRONLY), 2); // wine's own chatter
-        execlp(runner, runner, program, static_cast<char *>(nullptr));
+        std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
+        setenv("WINEPREFIX", prefix.c_str(), 1);
+        setenv("WINEDEBUG", "-all", 1);
+        dup2(null, 2); // wine's own chatter
+        execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
     }
     _exit(127);
 }
@@ -133,7 +137,8 @@ run_result run_chisei(const std::string &input, output_to out, bool stdin_closed
 
 bool windows_build()
 {
-    return std::string(env_or("CHISEI_PLATFORM", "")) == "windows";
+    std::string program = env_or("CHISEI_PROGRAM", "chisei");
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
 namespace {

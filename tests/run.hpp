@@ -15,9 +15,9 @@ struct run_result {
     int signal = 0;  // the signal that ended it, if any
 };
 
-// Environment: CHISEI_PROGRAM names the binary, CHISEI_RUNNER (optional) a
-// program to run it with (wine), CHISEI_PLATFORM=windows for the Windows
-// build's bytes (code page 850, CR LF).
+// CHISEI_PROGRAM names the binary. A chisei.exe is the Windows build: it
+// runs under wine, with the wine prefix beside it, and writes code page 850
+// and CR LF.
 run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
                       bool stdin_closed = false);
 
