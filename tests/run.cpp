@@ -83,7 +83,7 @@ void talk(int in_fd, int out_fd, int err_fd, const std::string &input, run_resul
             ssize_t put = write(in_fd, input.data() + sent, input.size() - sent);
             if (put > 0)
                 sent += static_cast<std::size_t>(put);
-            if (put <= 0 || sent == input.size()) {
+            if ((put < 0 && errno != EAGAIN) || sent == input.size()) {
                 close(in_fd);
                 in_fd = -1;
             }
@@ -108,6 +108,7 @@ run_result run_chisei(const std::string &input, output_to out, bool stdin_closed
     close(in[0]);
     close(outp[1]);
     close(errp[1]);
+    fcntl(in[1], F_SETFL, O_NONBLOCK); // write what fits, and keep reading
     if (out == output_to::pipe_without_reader) {
         close(outp[0]);
         outp[0] = -1;
