@@ -70,7 +70,8 @@ TEST(Faults, LongLineBeforeTheAnswers)
 
 TEST(Faults, NulBytesAmongTheAnswers)
 {
-    run_result run = run_chisei(std::string("a\0b\0\0c\nd\0e\na\nb\nc\n", 19));
+    const char answers[] = "a\0b\0\0c\nd\0e\na\nb\nc\n";
+    run_result run = run_chisei(std::string(answers, sizeof answers - 1));
     EXPECT_EQ(blocks_shown(as_read(run.out)), 8 + 4);
     EXPECT_NE(as_read(run.out).find("a= 2 b= 2 c= 2 d= 1 e= 1\n"), std::string::npos);
     EXPECT_EQ(run.status, 0);
