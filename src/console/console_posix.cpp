@@ -1,9 +1,11 @@
 // The console on a POSIX terminal. Standard output and standard input are
 // used through small buffers of our own and plain write/read calls; the key
 // waits read the controlling terminal (/dev/tty) in non-canonical mode.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -65,6 +67,19 @@ void flush()
     if (out_len > 0 && !write_all(out, out_len))
         out_bad = true;
     out_len = 0;
+}
+
+void append(const char *p, std::size_t len)
+{
+    while (len > 0) {
+        if (out_len == sizeof out)
+            flush();
+        std::size_t n = std::min(len, sizeof out - out_len);
+        std::memcpy(out + out_len, p, n);
+        out_len += n;
+        p += n;
+        len -= n;
+    }
 }
 
 void put(unsigned ch)
@@ -131,10 +146,8 @@ bool is_continuation(int b)
 
 void write_text(const char *s)
 {
-    if (out_bad)
-        return;
-    while (*s)
-        put(static_cast<unsigned char>(*s++));
+    if (!out_bad)
+        append(s, std::strlen(s));
 }
 
 void write_char(char ch)
