@@ -121,26 +121,6 @@ std::string random_input(std::mt19937 &rng)
     return input;
 }
 
-struct shown {
-    std::string tallies, profiles;
-    int blocks = 0;
-};
-
-shown read_output(const std::string &out)
-{
-    shown s;
-    std::vector<std::string> lines = lines_of(out);
-    for (std::size_t i = 0; i < lines.size(); i++) {
-        if (lines[i].rfind("a) ", 0) == 0)
-            s.blocks++;
-        if (lines[i] == "Ecco i risultati:" && i + 1 < lines.size())
-            s.tallies = lines[i + 1];
-        if (lines[i].rfind("profilo ", 0) == 0)
-            s.profiles += lines[i].substr(8);
-    }
-    return s;
-}
-
 TEST(RandomInputs, AgreeWithTheModel)
 {
     std::mt19937 rng(20261208);
@@ -149,7 +129,7 @@ TEST(RandomInputs, AgreeWithTheModel)
         SCOPED_TRACE(testing::PrintToString(input));
         outcome expected = model(input);
         run_result result = run_chisei(input);
-        shown s = read_output(result.out);
+        shown s = read_screen(result.out);
         EXPECT_EQ(s.blocks, expected.blocks);
         EXPECT_EQ(result.status, expected.complete ? 0 : 1);
         EXPECT_EQ(result.signal, 0);

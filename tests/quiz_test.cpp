@@ -27,29 +27,6 @@ TEST(Transcript, ProfileE)
     EXPECT_EQ(run.status, 0);
 }
 
-// What a run shows, read back from its output.
-struct seen {
-    std::string tallies;  // the line after "Ecco i risultati:", or ""
-    std::string profiles; // the letters of the profile labels shown, in order
-    int blocks = 0;       // question blocks shown
-};
-
-seen read_run(const std::string &out)
-{
-    seen s;
-    std::vector<std::string> lines = lines_of(as_read(out));
-    for (std::size_t i = 0; i < lines.size(); i++) {
-        const std::string &l = lines[i];
-        if (l.rfind("a) ", 0) == 0)
-            s.blocks++;
-        if (l == "Ecco i risultati:" && i + 1 < lines.size())
-            s.tallies = lines[i + 1];
-        if (l.rfind("profilo ", 0) == 0)
-            s.profiles += l.substr(8);
-    }
-    return s;
-}
-
 struct answer_case {
     const char *name;
     std::string input;
@@ -114,7 +91,7 @@ TEST_P(Answers, ShowBlocksTalliesAndProfiles)
 {
     const answer_case &t = GetParam();
     run_result run = run_chisei(t.input);
-    seen s = read_run(run.out);
+    shown s = read_screen(run.out);
     EXPECT_EQ(s.tallies, t.tallies);
     EXPECT_EQ(s.profiles, t.profiles);
     EXPECT_EQ(s.blocks, windows_build() && t.windows_blocks ? t.windows_blocks : t.blocks);

@@ -181,6 +181,21 @@ std::string as_read(const std::string &raw)
     return s;
 }
 
+shown read_screen(const std::string &out)
+{
+    shown s;
+    std::vector<std::string> lines = lines_of(as_read(out));
+    for (std::size_t i = 0; i < lines.size(); i++) {
+        if (lines[i].rfind("a) ", 0) == 0)
+            s.blocks++;
+        if (lines[i] == "Ecco i risultati:" && i + 1 < lines.size())
+            s.tallies = lines[i + 1];
+        if (lines[i].rfind("profilo ", 0) == 0)
+            s.profiles += lines[i].substr(8);
+    }
+    return s;
+}
+
 std::string read_file(const std::string &path)
 {
     std::ifstream file(path, std::ios::binary);

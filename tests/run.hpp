@@ -32,5 +32,13 @@ std::string as_written(const std::string &utf8_lf);
 // Windows build.
 std::string as_read(const std::string &raw);
 
+// What a run showed, read back from its output (either build's).
+struct shown {
+    std::string tallies;  // the line after "Ecco i risultati:", or ""
+    std::string profiles; // the letters of the profile labels shown, in order
+    int blocks = 0;       // question blocks shown
+};
+shown read_screen(const std::string &out);
+
 std::string read_file(const std::string &path);
 std::vector<std::string> lines_of(const std::string &text);

@@ -56,15 +56,49 @@ TEST(Terminal, WholeQuizTypedByAPerson)
     EXPECT_EQ(t.screen().substr(t.screen().size() - std::string(results_end).size()), results_end);
 }
 
+// Waits until chisei waits for a key (echo goes off), then types keys.
+void at_the_wait(pty_session &t, const char *keys)
+{
+    ASSERT_TRUE(t.wait_echo(false));
+    t.type(keys);
+}
+
+// Answers all eight questions on one line, once question 1 is shown.
+void answer_all(pty_session &t)
+{
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    t.type("abcdeabc\r");
+    ASSERT_TRUE(t.wait_for(results_end));
+}
+
+void finish(pty_session &t)
+{
+    ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "q"));
+    expect_clean_exit(t);
+}
+
 struct start_key {
     const char *name;
     const char *codes;
+    int question_1_shown = 1; // 2 when a key after the start key reaches the answers
+    bool early = false;       // typed before the prompt is shown
 };
 
 const start_key start_keys[] = {
-    {"letter", "x"},    {"up_arrow", "\x1b[A"},   {"f5", "\x1b[15~"},      {"f1", "\x1bOP"},
-    {"home", "\x1b[H"}, {"ctrl_up", "\x1b[1;5A"}, {"e_grave", "\xC3\xA8"}, {"euro", "\xE2\x82\xAC"},
-    {"escape", "\x1b"}, {"alt_x", "\x1bx"},       {"enter", "\r"},         {"space", " "},
+    {"letter", "x"},
+    {"up_arrow", "\x1b[A"},
+    {"f5", "\x1b[15~"},
+    {"f1", "\x1bOP"},
+    {"home", "\x1b[H"},
+    {"ctrl_up", "\x1b[1;5A"},
+    {"e_grave", "\xC3\xA8"},
+    {"euro", "\xE2\x82\xAC"},
+    {"escape", "\x1b"},
+    {"alt_x", "\x1bx"},
+    {"enter", "\r"},
+    {"space", " "},
+    {"typed_before_the_prompt", "k", 1, true},
+    {"arrow_then_x", "\x1b[Ax", 2}, // x is an answer, and is rejected
 };
 
 void PrintTo(const start_key &k, std::ostream *os)
@@ -76,19 +110,19 @@ class StartKey : public testing::TestWithParam<start_key> {};
 
 TEST_P(StartKey, IsTakenWholeAndNothingMore)
 {
+    const start_key &key = GetParam();
     pty_session t;
-    ASSERT_TRUE(t.wait_for(start_prompt));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type(GetParam().codes);
-    ASSERT_TRUE(t.wait_for(question_1_end));
-    t.type("abcdeabc\r");
-    ASSERT_TRUE(t.wait_for(results_end));
-    EXPECT_EQ(count(t.screen(), question_1), 1);
+    if (key.early) {
+        t.type(key.codes);
+    } else {
+        ASSERT_TRUE(t.wait_for(start_prompt));
+        ASSERT_NO_FATAL_FAILURE(at_the_wait(t, key.codes));
+    }
+    ASSERT_NO_FATAL_FAILURE(answer_all(t));
+    EXPECT_EQ(count(t.screen(), question_1), key.question_1_shown);
     EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"), std::string::npos);
     EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("q");
-    expect_clean_exit(t);
+    finish(t);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys),
@@ -96,41 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys),
                              return std::string(info.param.name);
                          });
 
-TEST(Terminal, KeyTypedBeforeThePromptStartsTheQuiz)
-{
-    pty_session t;
-    t.type("k");
-    ASSERT_TRUE(t.wait_for(question_1_end));
-    t.type("abcdeabc\r");
-    ASSERT_TRUE(t.wait_for(results_end));
-    EXPECT_EQ(count(t.screen(), question_1), 1);
-    EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("q");
-    expect_clean_exit(t);
-}
-
-TEST(Terminal, KeyAfterAMultiCodeKeyIsLeftForTheAnswers)
-{
-    pty_session t;
-    ASSERT_TRUE(t.wait_for(start_prompt));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("\x1b[Ax"); // an arrow, then x before the quiz has started
-    ASSERT_TRUE(t.wait_for(question_1_end));
-    t.type("abcdeabc\r");
-    ASSERT_TRUE(t.wait_for(results_end));
-    EXPECT_EQ(count(t.screen(), question_1), 2); // x was an answer, and rejected
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("q");
-    expect_clean_exit(t);
-}
-
 TEST(Terminal, AnswerLineCanBeEdited)
 {
     pty_session t;
-    ASSERT_TRUE(t.wait_for(start_prompt));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("s");
+    ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s"));
     ASSERT_TRUE(t.wait_for(question_1_end));
     t.type("x\x7f"
            "a\r");
@@ -138,9 +141,7 @@ TEST(Terminal, AnswerLineCanBeEdited)
     EXPECT_EQ(count(t.screen(), question_1), 1);
     t.type("bcdeabc\r");
     ASSERT_TRUE(t.wait_for(results_end));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("q");
-    expect_clean_exit(t);
+    finish(t);
 }
 
 // A signal during a wait ends chisei the usual way and leaves the terminal
@@ -173,13 +174,9 @@ TEST_P(Interrupted, RestoresTheTerminal)
 {
     const interruption &i = GetParam();
     pty_session t;
-    ASSERT_TRUE(t.wait_for(start_prompt));
     if (i.at_end) {
-        ASSERT_TRUE(t.wait_echo(false));
-        t.type("s");
-        ASSERT_TRUE(t.wait_for(question_1_end));
-        t.type("abcdeabc\r");
-        ASSERT_TRUE(t.wait_for(results_end));
+        ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s"));
+        ASSERT_NO_FATAL_FAILURE(answer_all(t));
     }
     ASSERT_TRUE(t.wait_echo(false));
     if (i.keys)
@@ -199,21 +196,14 @@ INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::ValuesIn(interruptions),
 TEST(Terminal, CtrlZThenContinueDuringAWait)
 {
     pty_session t;
-    ASSERT_TRUE(t.wait_for(start_prompt));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("\x1a");
+    ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "\x1a"));
     ASSERT_TRUE(t.wait_stopped());
     EXPECT_TRUE(same_settings(t.settings(), t.at_start())); // the shell gets its terminal back
     t.kill(SIGCONT);
-    ASSERT_TRUE(t.wait_echo(false)); // waiting again, without echo
-    t.type("s");
-    ASSERT_TRUE(t.wait_for(question_1_end));
+    ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s")); // waiting again, without echo
+    ASSERT_NO_FATAL_FAILURE(answer_all(t));
     EXPECT_NE(t.screen().find(std::string(start_prompt) + "\r\n" + question_1), std::string::npos);
-    t.type("abcdeabc\r");
-    ASSERT_TRUE(t.wait_for(results_end));
-    ASSERT_TRUE(t.wait_echo(false));
-    t.type("q");
-    expect_clean_exit(t);
+    finish(t);
 }
 
 } // namespace
