@@ -71,22 +71,11 @@ int ms_left(steady::time_point end)
 
 pty_session::pty_session()
 {
-    termios sane{};
-    cfmakeraw(&sane);
-    // A terminal as a login shell leaves it: line editing, echo, signal keys.
-    sane.c_iflag = ICRNL | IXON | IUTF8;
-    sane.c_oflag = OPOST | ONLCR;
-    sane.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHOCTL | ECHOKE | IEXTEN;
-    sane.c_cc[VINTR] = 3;
-    sane.c_cc[VQUIT] = 0x1c;
-    sane.c_cc[VERASE] = 0x7f;
-    sane.c_cc[VKILL] = 0x15;
-    sane.c_cc[VEOF] = 4;
-    sane.c_cc[VSUSP] = 0x1a;
-    sane.c_cc[VMIN] = 1;
+    // The kernel's default settings for a new terminal are a login shell's:
+    // line editing, echo, the signal keys, DEL as erase.
     winsize size = {40, 100, 0, 0};
     int pipe_fds[2];
-    if (openpty(&master_, &slave_, nullptr, &sane, &size) != 0 || pipe(pipe_fds) != 0) {
+    if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0 || pipe(pipe_fds) != 0) {
         ADD_FAILURE() << "openpty: " << std::strerror(errno);
         return;
     }
@@ -136,10 +125,18 @@ void pty_session::drain(int timeout_ms)
         output_.append(buf, static_cast<std::size_t>(got));
 }
 
-bool pty_session::wait_for(const std::string &text)
+int count(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        n++;
+    return n;
+}
+
+bool pty_session::wait_for(const std::string &text, int times)
 {
     auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
-    while (output_.find(text) == std::string::npos) {
+    while (count(output_, text) < times) {
         if (ms_left(end) == 0) {
             ADD_FAILURE() << "never shown: " << text << "\nscreen:\n" << output_;
             return false;

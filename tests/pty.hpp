@@ -14,8 +14,8 @@ class pty_session {
     pty_session(const pty_session &) = delete;
     pty_session &operator=(const pty_session &) = delete;
 
-    void type(const std::string &keys);     // as if typed on the keyboard
-    bool wait_for(const std::string &text); // until the screen has shown text
+    void type(const std::string &keys);                    // as if typed on the keyboard
+    bool wait_for(const std::string &text, int times = 1); // until the screen has shown text
     std::string screen() const
     {
         return output_;
@@ -53,3 +53,4 @@ class pty_session {
 };
 
 bool same_settings(const termios &a, const termios &b);
+int count(const std::string &text, const std::string &part); // occurrences of part
