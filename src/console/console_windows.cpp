@@ -68,8 +68,9 @@ const char *as_utf8(unsigned char b)
 
 void write_text(const char *s)
 {
-    while (*s && !out_bad)
-        put(static_cast<unsigned char>(*s++));
+    start();
+    if (!out_bad && std::fputs(s, stdout) == EOF)
+        out_bad = true;
 }
 
 void write_char(char ch)
