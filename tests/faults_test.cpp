@@ -21,7 +21,7 @@ TEST(Faults, InputEndingAtEachQuestion)
 
 TEST(Faults, StandardInputClosed)
 {
-    run_result run = run_chisei("", output_to::pipe, true);
+    run_result run = run_chisei("", output_to::pipe, input_from::closed);
     EXPECT_EQ(read_screen(run.out).blocks, 1);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.signal, 0);
@@ -29,7 +29,7 @@ TEST(Faults, StandardInputClosed)
 
 TEST(Faults, StandardInputClosedAndOutputFailing)
 {
-    run_result run = run_chisei("", output_to::dev_full, true);
+    run_result run = run_chisei("", output_to::dev_full, input_from::closed);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.signal, 0);
 }

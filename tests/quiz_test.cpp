@@ -35,6 +35,8 @@ struct answer_case {
     int blocks;
     int status;
     int windows_blocks = 0; // when the Windows build differs: it reads bytes, not UTF-8
+    output_to out = output_to::pipe;
+    input_from in = input_from::pipe;
 };
 
 const answer_case answer_cases[] = {
@@ -78,6 +80,16 @@ const answer_case answer_cases[] = {
     {"ends_in_a_repeat", "a\nb\nX\n", "", "", 4, 1},
     {"ends_after_white_space", "a \n\t\n", "", "", 2, 1},
     {"empty_input", "", "", "", 1, 1},
+    // Windows reads its standard input in text mode, where Ctrl-Z ends it.
+    {"ctrl_z_among_the_answers",
+     "abc\x1a"
+     "defgh\n",
+     "", "", 10, 1, 4},
+    // Handed over non-blocking: a full pipe or a late answer means "not yet".
+    {"nonblocking_output_read_late", std::string(3000, 'x') + "abcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 3008, 0, 0, output_to::nonblocking_slow_reader},
+    {"nonblocking_input_arriving_late", "abcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 0,
+     output_to::pipe, input_from::nonblocking_late},
 };
 
 void PrintTo(const answer_case &t, std::ostream *os)
@@ -90,7 +102,7 @@ class Answers : public testing::TestWithParam<answer_case> {};
 TEST_P(Answers, ShowBlocksTalliesAndProfiles)
 {
     const answer_case &t = GetParam();
-    run_result run = run_chisei(t.input);
+    run_result run = run_chisei(t.input, t.out, t.in);
     shown s = read_screen(run.out);
     EXPECT_EQ(s.tallies, t.tallies);
     EXPECT_EQ(s.profiles, t.profiles);
@@ -112,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Answers, testing::ValuesIn(answer_cases),
 
 std::string channel_name(const testing::TestParamInfo<output_to> &info)
 {
-    const char *names[] = {"pipe", "dev_full", "closed", "no_reader"};
+    const char *names[] = {"pipe", "dev_full", "closed", "no_reader", "read_late"};
     return names[static_cast<int>(info.param)];
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <poll.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,22 +23,31 @@ const char *env_or(const char *name, const char *fallback)
     return value && *value ? value : fallback;
 }
 
-[[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, output_to out, bool stdin_closed)
+void set_nonblocking(int fd)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+[[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, output_to out, input_from in)
 {
     setsid();
     signal(SIGPIPE, SIG_DFL);
     int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
     int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    if (stdin_closed)
+    if (in == input_from::closed)
         close(0);
     else
         dup2(in_fd, 0);
+    if (in == input_from::nonblocking_late)
+        set_nonblocking(0);
     if (out == output_to::closed)
         close(1);
     else if (out == output_to::dev_full)
         dup2(full, 1);
     else
         dup2(out_fd, 1);
+    if (out == output_to::nonblocking_slow_reader)
+        set_nonblocking(1);
     dup2(err_fd, 2);
     std::string program = env_or("CHISEI_PROGRAM", "chisei");
     if (!windows_build()) {
@@ -52,9 +62,21 @@ const char *env_or(const char *name, const char *fallback)
     _exit(127);
 }
 
+// Lets the program fill its output pipe before anything is read from it:
+// until the pipe holds half its size, and a moment more.
+void read_late(int out_fd)
+{
+    for (int i = 0, held = 0; i < 1000 && held < (1 << 15); i++) {
+        usleep(10000);
+        ioctl(out_fd, FIONREAD, &held);
+    }
+    usleep(200000);
+}
+
 // Feeds input and collects standard output and standard error until the
-// program has closed both.
-void talk(int in_fd, int out_fd, int err_fd, const std::string &input, run_result &result)
+// program has closed both. A late input waits until question 1 is shown.
+void talk(int in_fd, int out_fd, int err_fd, const std::string &input, bool input_late,
+          run_result &result)
 {
     std::size_t sent = 0;
     if (input.empty()) {
@@ -64,7 +86,12 @@ void talk(int in_fd, int out_fd, int err_fd, const std::string &input, run_resul
     int readers[2] = {out_fd, err_fd};
     std::string *into[2] = {&result.out, &result.err};
     while (readers[0] >= 0 || readers[1] >= 0 || in_fd >= 0) {
-        pollfd fds[3] = {{readers[0], POLLIN, 0}, {readers[1], POLLIN, 0}, {in_fd, POLLOUT, 0}};
+        if (input_late && result.out.find("e) carogne") != std::string::npos) {
+            usleep(50000); // the program is reading by now
+            input_late = false;
+        }
+        int writer = input_late ? -1 : in_fd;
+        pollfd fds[3] = {{readers[0], POLLIN, 0}, {readers[1], POLLIN, 0}, {writer, POLLOUT, 0}};
         if (poll(fds, 3, 60000) <= 0)
             break; // hung: the caller finds no exit status
         for (int i = 0; i < 2; i++) {
@@ -96,7 +123,7 @@ void talk(int in_fd, int out_fd, int err_fd, const std::string &input, run_resul
 
 } // namespace
 
-run_result run_chisei(const std::string &input, output_to out, bool stdin_closed)
+run_result run_chisei(const std::string &input, output_to out, input_from in_from)
 {
     signal(SIGPIPE, SIG_IGN);
     int in[2], outp[2], errp[2];
@@ -104,7 +131,7 @@ run_result run_chisei(const std::string &input, output_to out, bool stdin_closed
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
     pid_t pid = fork();
     if (pid == 0)
-        exec_chisei(in[0], outp[1], errp[1], out, stdin_closed);
+        exec_chisei(in[0], outp[1], errp[1], out, in_from);
     close(in[0]);
     close(outp[1]);
     close(errp[1]);
@@ -113,8 +140,14 @@ run_result run_chisei(const std::string &input, output_to out, bool stdin_closed
         close(outp[0]);
         outp[0] = -1;
     }
+    std::string rest = input;
+    if (out == output_to::nonblocking_slow_reader) { // all the input first: it fits the pipe
+        ssize_t put = write(in[1], input.data(), input.size());
+        rest.erase(0, put > 0 ? static_cast<std::size_t>(put) : 0);
+        read_late(outp[0]);
+    }
     run_result result;
-    talk(in[1], outp[0], errp[0], input, result);
+    talk(in[1], outp[0], errp[0], rest, in_from == input_from::nonblocking_late, result);
     int status = 0;
     // Its output is closed; it should be gone or going. Give up after a minute.
     pid_t ended = 0;
@@ -150,6 +183,14 @@ struct accent {
 };
 const accent accents[] = {{"\xC3\xA0", '\x85'}, {"\xC3\xA8", '\x8A'}, {"\xC3\xB2", '\x95'}};
 
+long count_of(const std::string &s, const std::string &part)
+{
+    long n = 0;
+    for (std::size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
+        n++;
+    return n;
+}
+
 std::string replace_all(std::string s, const std::string &from, const std::string &to)
 {
     for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
@@ -175,7 +216,7 @@ std::string as_read(const std::string &raw)
         return raw;
     std::string s = replace_all(raw, "\r\n", "\n");
     EXPECT_EQ(std::count(s.begin(), s.end(), '\r'), 0) << "stray CR";
-    EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), std::count(s.begin(), s.end(), '\n'));
+    EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), count_of(raw, "\r\n")) << "bare LF";
     for (const accent &a : accents)
         s = replace_all(s, std::string(1, a.cp850), a.utf8);
     return s;

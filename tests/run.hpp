@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-enum class output_to { pipe, dev_full, closed, pipe_without_reader };
+enum class output_to { pipe, dev_full, closed, pipe_without_reader, nonblocking_slow_reader };
+enum class input_from { pipe, closed, nonblocking_late };
 
 struct run_result {
     std::string out; // everything written to standard output
@@ -18,8 +19,11 @@ struct run_result {
 // CHISEI_PROGRAM names the binary. A chisei.exe is the Windows build: it
 // runs under wine, with the wine prefix beside it, and writes code page 850
 // and CR LF.
+// nonblocking_slow_reader: standard output is a non-blocking pipe that is
+// not read until it is well filled. nonblocking_late: standard input is a
+// non-blocking pipe, and the answers come only once question 1 is shown.
 run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
-                      bool stdin_closed = false);
+                      input_from in = input_from::pipe);
 
 bool windows_build();
 

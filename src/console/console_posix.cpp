@@ -42,11 +42,22 @@ const unsigned short cp850[128] = {
     0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0, //
 };
 
+// A descriptor handed to us non-blocking answers EAGAIN when it is not
+// ready: that means "not yet", so wait until it is.
+bool not_yet(int fd, short events)
+{
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+        return errno == EINTR;
+    pollfd ready = {fd, events, 0};
+    poll(&ready, 1, -1);
+    return true;
+}
+
 bool write_all(const char *p, std::size_t len)
 {
     while (len > 0) {
         ssize_t done = write(STDOUT_FILENO, p, len);
-        if (done < 0 && errno == EINTR)
+        if (done < 0 && not_yet(STDOUT_FILENO, POLLOUT))
             continue;
         if (done <= 0)
             return false;
@@ -98,15 +109,9 @@ bool in_failed; // the input has ended or can no longer be read
 void refill()
 {
     ssize_t got;
-    for (;;) {
+    do
         got = read(STDIN_FILENO, in, sizeof in);
-        if (got >= 0 || (errno != EINTR && errno != EAGAIN))
-            break;
-        if (errno == EAGAIN) { // standard input was handed to us non-blocking
-            pollfd ready = {STDIN_FILENO, POLLIN, 0};
-            poll(&ready, 1, -1);
-        }
-    }
+    while (got < 0 && not_yet(STDIN_FILENO, POLLIN));
     in_pos = 0;
     in_len = got > 0 ? static_cast<std::size_t>(got) : 0;
     in_failed = got <= 0;

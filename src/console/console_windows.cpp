@@ -131,8 +131,12 @@ int wait_key()
     CloseHandle(keyboard);
     if (!console)
         return -1;
+    // An extended key (an arrow, Home, Del) comes as two codes at once, 0 or
+    // 0xE0 and then its own. A character key may be coded 0xE0 too (O acute in
+    // code page 850, alpha in 437) and comes alone: take a second code only if one is there.
     int key = _getch();
-    if (key == 0 || key == 0xE0) // arrows, function keys, Home, End: two codes, one key
+    unsigned char code = static_cast<unsigned char>(key);
+    if ((code == 0 || code == 0xE0) && _kbhit())
         _getch();
     return key;
 }
