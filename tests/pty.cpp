@@ -27,13 +27,37 @@ int ms_left(steady::time_point end)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-[[noreturn]] void run_chisei_in_foreground(int slave)
+bool is_exe(const std::string &program)
+{
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}
+
+// chisei.exe under wine, with the wine prefix beside it; on a console set to
+// code page 65001 through cmd when utf8_console.
+[[noreturn]] void exec_wine(const std::string &program, bool utf8_console)
+{
+    std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
+    setenv("WINEPREFIX", prefix.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    if (!utf8_console)
+        execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
+    std::string windows_path = "Z:" + program;
+    for (char &ch : windows_path)
+        ch = ch == '/' ? '\\' : ch;
+    std::string command = "chcp 65001 >nul && " + windows_path;
+    execlp("wine", "wine", "cmd", "/c", command.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+}
+
+[[noreturn]] void run_chisei_in_foreground(int slave, int ignored, bool utf8_console)
 {
     signal(SIGTTOU, SIG_IGN);
     setpgid(0, 0);
     tcsetpgrp(slave, getpid());
     for (int sig : {SIGTTOU, SIGPIPE, SIGINT, SIGQUIT, SIGTSTP, SIGHUP, SIGTERM})
         signal(sig, SIG_DFL);
+    if (ignored)
+        signal(ignored, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -42,19 +66,21 @@ int ms_left(steady::time_point end)
     for (int fd = 0; fd < 3; fd++)
         dup2(slave, fd);
     const char *program = std::getenv("CHISEI_PROGRAM");
+    if (is_exe(program))
+        exec_wine(program, utf8_console);
     execl(program, program, static_cast<char *>(nullptr));
     _exit(127);
 }
 
 // The session leader: starts chisei as its foreground job and reports its
 // pid, then every change of its state, on the events pipe.
-[[noreturn]] void shell(int slave, int events)
+[[noreturn]] void shell(int slave, int events, int ignored, bool utf8_console)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
     pid_t pid = fork();
     if (pid == 0)
-        run_chisei_in_foreground(slave);
+        run_chisei_in_foreground(slave, ignored, utf8_console);
     close(slave);
     write(events, &pid, sizeof pid);
     for (;;) {
@@ -69,8 +95,10 @@ int ms_left(steady::time_point end)
 
 } // namespace
 
-pty_session::pty_session()
+pty_session::pty_session(int ignored, bool utf8_console)
 {
+    const char *program = std::getenv("CHISEI_PROGRAM");
+    wine_ = program && is_exe(program);
     // The kernel's default settings for a new terminal are a login shell's:
     // line editing, echo, the signal keys, DEL as erase.
     winsize size = {40, 100, 0, 0};
@@ -84,7 +112,7 @@ pty_session::pty_session()
     if (shell_ == 0) {
         close(master_);
         close(pipe_fds[0]);
-        shell(slave_, pipe_fds[1]);
+        shell(slave_, pipe_fds[1], ignored, utf8_console);
     }
     close(pipe_fds[1]);
     events_ = pipe_fds[0];
@@ -133,12 +161,55 @@ int count(const std::string &text, const std::string &part)
     return n;
 }
 
-bool pty_session::wait_for(const std::string &text, int times)
+namespace {
+
+// The length of the control sequence at s[i] (ESC [ parameters final), or 0.
+std::size_t csi_length(const std::string &s, std::size_t i)
+{
+    if (s.compare(i, 2, "\x1b[") != 0)
+        return 0;
+    std::size_t end = s.find_first_not_of("0123456789;?", i + 2);
+    return end == std::string::npos ? s.size() - i : end + 1 - i;
+}
+
+// wine's console redraws what a program writes: cursor codes around each
+// write, ESC[K ESC[nC for a run of n spaces, CR CR LF for a line end, and
+// each byte written widened to the code point of the same value, in UTF-8.
+std::string as_written_by_program(const std::string &raw)
+{
+    std::string s;
+    for (std::size_t i = 0; i < raw.size();) {
+        std::size_t csi = csi_length(raw, i);
+        if (csi > 0 && raw[i + csi - 1] == 'C')
+            s.append(static_cast<std::size_t>(std::atoi(raw.c_str() + i + 2)), ' ');
+        if (csi > 0) {
+            i += csi;
+            continue;
+        }
+        unsigned char b = static_cast<unsigned char>(raw[i++]);
+        if (b >= 0xC0 && b < 0xE0 && i < raw.size()) // a code point up to 0x7FF
+            b = static_cast<unsigned char>((b & 0x1F) << 6 | (raw[i++] & 0x3F));
+        s += static_cast<char>(b);
+    }
+    for (std::size_t at = s.find("\r\r\n"); at != std::string::npos; at = s.find("\r\r\n", at))
+        s.erase(at, 1);
+    return s;
+}
+
+} // namespace
+
+std::string pty_session::screen() const
+{
+    return wine_ ? as_written_by_program(output_) : output_;
+}
+
+bool pty_session::wait_for(const std::string &text, int times, bool must)
 {
     auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
-    while (count(output_, text) < times) {
+    while (count(screen(), text) < times) {
         if (ms_left(end) == 0) {
-            ADD_FAILURE() << "never shown: " << text << "\nscreen:\n" << output_;
+            if (must)
+                ADD_FAILURE() << "never shown: " << text << "\nscreen:\n" << screen();
             return false;
         }
         drain(ms_left(end));
@@ -166,7 +237,7 @@ bool pty_session::wait_exit()
     }
     drain(0);
     if (!ended_)
-        ADD_FAILURE() << "chisei did not end; screen:\n" << output_;
+        ADD_FAILURE() << "chisei did not end; screen:\n" << screen();
     return ended_;
 }
 
@@ -190,9 +261,24 @@ bool pty_session::wait_echo(bool on)
     return true;
 }
 
+bool pty_session::ends_within(int ms)
+{
+    auto end = steady::now() + std::chrono::milliseconds(ms);
+    while (!ended_ && ms_left(end) > 0) {
+        drain(0);
+        next_event(std::min(ms_left(end), 20));
+    }
+    return ended_;
+}
+
 void pty_session::kill(int sig) const
 {
     ::kill(pid_, sig);
+}
+
+void pty_session::restore_settings() const
+{
+    tcsetattr(slave_, TCSANOW, &start_);
 }
 
 termios pty_session::settings() const

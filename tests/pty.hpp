@@ -1,6 +1,7 @@
 // A pseudo-terminal harness: chisei runs on a fresh pty that is its
 // controlling terminal, in the foreground process group of a session whose
 // leader is a minimal job-control shell (so Ctrl-Z really stops it).
+// A chisei.exe runs under wine, which makes the pty its console.
 #pragma once
 
 #include <string>
@@ -9,21 +10,28 @@
 
 class pty_session {
   public:
-    pty_session();
+    // ignored: a signal chisei inherits as ignored (0 for none).
+    // utf8_console: under wine, a console set to code page 65001.
+    explicit pty_session(int ignored = 0, bool utf8_console = false);
     ~pty_session();
     pty_session(const pty_session &) = delete;
     pty_session &operator=(const pty_session &) = delete;
 
-    void type(const std::string &keys);                    // as if typed on the keyboard
-    bool wait_for(const std::string &text, int times = 1); // until the screen has shown text
-    std::string screen() const
+    void type(const std::string &keys); // as if typed on the keyboard
+    // Until the screen has shown text; a failure of the test if it does not.
+    bool wait_for(const std::string &text, int times = 1, bool must = true);
+    // What chisei wrote, as bytes: under wine, without the console's cursor
+    // codes, with its line ends as CR LF and each character as one byte.
+    std::string screen() const;
+    bool wine() const
     {
-        return output_;
+        return wine_;
     }
 
-    bool wait_exit();        // until chisei has ended
-    bool wait_stopped();     // until chisei is stopped
-    bool wait_echo(bool on); // until ECHO is on (or off)
+    bool wait_exit();         // until chisei has ended
+    bool wait_stopped();      // until chisei is stopped
+    bool wait_echo(bool on);  // until ECHO is on (or off)
+    bool ends_within(int ms); // whether chisei ends in that time
     bool running() const
     {
         return !ended_;
@@ -33,6 +41,7 @@ class pty_session {
         return status_;
     } // as waitpid reports it
     void kill(int sig) const;
+    void restore_settings() const; // as a shell does when its job stops
 
     termios settings() const;
     termios at_start() const
@@ -47,7 +56,7 @@ class pty_session {
     int master_ = -1, slave_ = -1, events_ = -1;
     pid_t shell_ = -1, pid_ = -1;
     int status_ = 0;
-    bool ended_ = false, stopped_ = false;
+    bool ended_ = false, stopped_ = false, wine_ = false;
     std::string output_;
     termios start_{};
 };
