@@ -72,7 +72,9 @@ void flush()
     // A reader that goes away must show up as a failed write, not kill us.
     static bool sigpipe_ignored;
     if (!sigpipe_ignored) {
-        signal(SIGPIPE, SIG_IGN);
+        struct sigaction ignore = {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, nullptr);
         sigpipe_ignored = true;
     }
     if (out_len > 0 && !write_all(out, out_len))
@@ -223,11 +225,11 @@ bool read_answer(char &slot)
 
 // ---- Key waits ----------------------------------------------------------
 //
-// A wait opens the controlling terminal, switches off line editing and echo
-// (TCSANOW: keys typed before the wait must not be thrown away), takes one
-// key and puts the saved settings back. The signal keys stay on; while the
-// terminal is switched, the signals that end or stop the process restore
-// the saved settings first.
+// The first wait opens the controlling terminal, which stays open for the
+// second. A wait switches off line editing and echo (TCSANOW: keys typed
+// before the wait must not be thrown away), takes one key and puts the saved
+// settings back. The signal keys stay on; while the terminal is switched,
+// the signals that end or stop the process restore the saved settings first.
 
 namespace {
 
@@ -237,8 +239,9 @@ struct sigaction previous[sizeof key_signals / sizeof key_signals[0]];
 // How long the rest of a key's code may take to arrive after its first byte.
 const int rest_of_key_ms = 25;
 
-int tty = -1;
+int tty = -1; // opened by the first wait, and kept until exit
 termios saved, waiting;
+sigset_t unblocked;             // the signal mask outside the handlers
 volatile sig_atomic_t switched; // the terminal holds the waiting settings
 
 void on_signal(int sig);
@@ -261,10 +264,7 @@ void on_signal(int sig)
         struct sigaction dfl = {};
         dfl.sa_handler = SIG_DFL;
         sigaction(sig, &dfl, nullptr);
-        sigset_t just;
-        sigemptyset(&just);
-        sigaddset(&just, sig);
-        sigprocmask(SIG_UNBLOCK, &just, nullptr);
+        sigprocmask(SIG_SETMASK, &unblocked, nullptr);
         raise(sig);
         // Only a stop comes back here, once the process is continued.
         catch_signal(sig, nullptr);
@@ -323,7 +323,8 @@ int take_key()
 
 int wait_key()
 {
-    tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0)
+        tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return -1;
     int key = -1;
@@ -332,6 +333,7 @@ int wait_key()
         waiting.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         waiting.c_cc[VMIN] = 1;
         waiting.c_cc[VTIME] = 0;
+        sigprocmask(SIG_BLOCK, nullptr, &unblocked);
         for (std::size_t i = 0; i < sizeof key_signals / sizeof key_signals[0]; i++)
             catch_signal(key_signals[i], &previous[i]);
         switched = 1;
@@ -342,7 +344,5 @@ int wait_key()
         for (std::size_t i = 0; i < sizeof key_signals / sizeof key_signals[0]; i++)
             sigaction(key_signals[i], &previous[i], nullptr);
     }
-    close(tty);
-    tty = -1;
     return key;
 }
