@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run.hpp"
+
 namespace {
 
 const int deadline_ms = 10000;
@@ -27,18 +29,11 @@ int ms_left(steady::time_point end)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-bool is_exe(const std::string &program)
-{
-    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
-}
-
 // chisei.exe under wine, with the wine prefix beside it; on a console set to
 // code page 65001 through cmd when utf8_console.
 [[noreturn]] void exec_wine(const std::string &program, bool utf8_console)
 {
-    std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
-    setenv("WINEPREFIX", prefix.c_str(), 1);
-    setenv("WINEDEBUG", "-all", 1);
+    set_wine_environment(program);
     if (!utf8_console)
         execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
     std::string windows_path = "Z:" + program;
@@ -66,7 +61,7 @@ bool is_exe(const std::string &program)
     for (int fd = 0; fd < 3; fd++)
         dup2(slave, fd);
     const char *program = std::getenv("CHISEI_PROGRAM");
-    if (is_exe(program))
+    if (windows_build())
         exec_wine(program, utf8_console);
     execl(program, program, static_cast<char *>(nullptr));
     _exit(127);
@@ -97,8 +92,7 @@ bool is_exe(const std::string &program)
 
 pty_session::pty_session(int ignored, bool utf8_console)
 {
-    const char *program = std::getenv("CHISEI_PROGRAM");
-    wine_ = program && is_exe(program);
+    wine_ = windows_build();
     // The kernel's default settings for a new terminal are a login shell's:
     // line editing, echo, the signal keys, DEL as erase.
     winsize size = {40, 100, 0, 0};
@@ -151,14 +145,6 @@ void pty_session::drain(int timeout_ms)
     ssize_t got = read(master_, buf, sizeof buf);
     if (got > 0)
         output_.append(buf, static_cast<std::size_t>(got));
-}
-
-int count(const std::string &text, const std::string &part)
-{
-    int n = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        n++;
-    return n;
 }
 
 namespace {
@@ -230,11 +216,7 @@ bool pty_session::next_event(int timeout_ms)
 
 bool pty_session::wait_exit()
 {
-    auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
-    while (!ended_ && ms_left(end) > 0) {
-        drain(0);
-        next_event(std::min(ms_left(end), 50));
-    }
+    ends_within(deadline_ms);
     drain(0);
     if (!ended_)
         ADD_FAILURE() << "chisei did not end; screen:\n" << screen();

@@ -62,4 +62,3 @@ class pty_session {
 };
 
 bool same_settings(const termios &a, const termios &b);
-int count(const std::string &text, const std::string &part); // occurrences of part

@@ -53,9 +53,7 @@ void set_nonblocking(int fd)
     if (!windows_build()) {
         execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     } else {
-        std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
-        setenv("WINEPREFIX", prefix.c_str(), 1);
-        setenv("WINEDEBUG", "-all", 1);
+        set_wine_environment(program);
         dup2(null, 2); // wine's own chatter
         execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
     }
@@ -175,6 +173,21 @@ bool windows_build()
     return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
+void set_wine_environment(const std::string &program)
+{
+    std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
+    setenv("WINEPREFIX", prefix.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+}
+
+int count(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        n++;
+    return n;
+}
+
 namespace {
 
 struct accent {
@@ -182,14 +195,6 @@ struct accent {
     char cp850;
 };
 const accent accents[] = {{"\xC3\xA0", '\x85'}, {"\xC3\xA8", '\x8A'}, {"\xC3\xB2", '\x95'}};
-
-long count_of(const std::string &s, const std::string &part)
-{
-    long n = 0;
-    for (std::size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
-        n++;
-    return n;
-}
 
 std::string replace_all(std::string s, const std::string &from, const std::string &to)
 {
@@ -216,7 +221,7 @@ std::string as_read(const std::string &raw)
         return raw;
     std::string s = replace_all(raw, "\r\n", "\n");
     EXPECT_EQ(std::count(s.begin(), s.end(), '\r'), 0) << "stray CR";
-    EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), count_of(raw, "\r\n")) << "bare LF";
+    EXPECT_EQ(std::count(raw.begin(), raw.end(), '\n'), count(raw, "\r\n")) << "bare LF";
     for (const accent &a : accents)
         s = replace_all(s, std::string(1, a.cp850), a.utf8);
     return s;

@@ -26,6 +26,11 @@ run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
                       input_from in = input_from::pipe);
 
 bool windows_build();
+// The environment chisei.exe runs in under wine: the wine prefix beside it,
+// and none of wine's debugging chatter.
+void set_wine_environment(const std::string &program);
+
+int count(const std::string &text, const std::string &part); // occurrences of part
 
 // Expected bytes as this build writes them, from text written with UTF-8
 // accented letters and LF line ends.

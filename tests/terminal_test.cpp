@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "pty.hpp"
+#include "run.hpp"
 
 namespace {
 
@@ -16,6 +17,12 @@ const char start_prompt[] = "(batti un tasto per iniziare)\r\n\r\n";
 const char question_1[] = "Qual \xC3\xA8 il tuo piatto preferito?";
 const char question_1_end[] = "e) carogne putrefatte\r\n";
 const char results_end[] = "Sei uno scoiattolo!\r\n"; // answers abcdeabc
+
+// A table row's test is named after the row.
+template <class Row> std::string row_name(const testing::TestParamInfo<Row> &info)
+{
+    return info.param.name;
+}
 
 void expect_clean_exit(pty_session &t)
 {
@@ -171,15 +178,9 @@ TEST_P(StartKey, IsTakenWholeAndNothingMore)
     finish(t);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys),
-                         [](const testing::TestParamInfo<start_key> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys), row_name<start_key>);
 
-INSTANTIATE_TEST_SUITE_P(WineConsole, StartKey, testing::ValuesIn(wine_keys),
-                         [](const testing::TestParamInfo<start_key> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(WineConsole, StartKey, testing::ValuesIn(wine_keys), row_name<start_key>);
 
 TEST(Terminal, AnswerLineCanBeEdited)
 {
@@ -249,9 +250,7 @@ TEST_P(Interrupted, RestoresTheTerminal)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::ValuesIn(interruptions),
-                         [](const testing::TestParamInfo<interruption> &info) {
-                             return std::string(info.param.name);
-                         });
+                         row_name<interruption>);
 
 // Stopped during a wait and continued: the wait goes on, without echo.
 struct stop {
@@ -289,9 +288,6 @@ TEST_P(Stopped, ThenContinuedWaitsAgain)
     finish(t);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Stopped, testing::ValuesIn(stops),
-                         [](const testing::TestParamInfo<stop> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Signals, Stopped, testing::ValuesIn(stops), row_name<stop>);
 
 } // namespace
