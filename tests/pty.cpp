@@ -29,22 +29,32 @@ int ms_left(steady::time_point end)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// chisei.exe under wine, with the wine prefix beside it; on a console set to
-// code page 65001 through cmd when utf8_console.
-[[noreturn]] void exec_wine(const std::string &program, bool utf8_console)
+std::string windows_path(const std::string &path)
+{
+    std::string path_there = "Z:" + path;
+    for (char &ch : path_there)
+        ch = ch == '/' ? '\\' : ch;
+    return path_there;
+}
+
+// chisei.exe under wine, with the wine prefix beside it; through cmd when the
+// console's code page is set first or the output goes to a file.
+[[noreturn]] void exec_wine(const std::string &program, int code_page, const std::string &file)
 {
     set_wine_environment(program);
-    if (!utf8_console)
+    if (code_page == 0 && file.empty())
         execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
-    std::string windows_path = "Z:" + program;
-    for (char &ch : windows_path)
-        ch = ch == '/' ? '\\' : ch;
-    std::string command = "chcp 65001 >nul && " + windows_path;
+    std::string command = windows_path(program);
+    if (!file.empty())
+        command += " >" + windows_path(file);
+    if (code_page != 0)
+        command = "chcp " + std::to_string(code_page) + " >nul && " + command;
     execlp("wine", "wine", "cmd", "/c", command.c_str(), static_cast<char *>(nullptr));
     _exit(127);
 }
 
-[[noreturn]] void run_chisei_in_foreground(int slave, int ignored, bool utf8_console)
+[[noreturn]] void run_chisei_in_foreground(int slave, int ignored, int code_page,
+                                           const std::string &file)
 {
     signal(SIGTTOU, SIG_IGN);
     setpgid(0, 0);
@@ -60,22 +70,24 @@ int ms_left(steady::time_point end)
     setrlimit(RLIMIT_CORE, &no_core);
     for (int fd = 0; fd < 3; fd++)
         dup2(slave, fd);
+    setenv("TERM", "xterm", 1);
     const char *program = std::getenv("CHISEI_PROGRAM");
     if (windows_build())
-        exec_wine(program, utf8_console);
+        exec_wine(program, code_page, file);
     execl(program, program, static_cast<char *>(nullptr));
     _exit(127);
 }
 
 // The session leader: starts chisei as its foreground job and reports its
 // pid, then every change of its state, on the events pipe.
-[[noreturn]] void shell(int slave, int events, int ignored, bool utf8_console)
+[[noreturn]] void shell(int slave, int events, int ignored, int code_page,
+                        const std::string &file)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
     pid_t pid = fork();
     if (pid == 0)
-        run_chisei_in_foreground(slave, ignored, utf8_console);
+        run_chisei_in_foreground(slave, ignored, code_page, file);
     close(slave);
     write(events, &pid, sizeof pid);
     for (;;) {
@@ -90,9 +102,16 @@ int ms_left(steady::time_point end)
 
 } // namespace
 
-pty_session::pty_session(int ignored, bool utf8_console)
+pty_session::pty_session(int ignored, int code_page, bool to_file)
 {
     wine_ = windows_build();
+    if (to_file) {
+        char name[] = "/tmp/chisei-output-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd >= 0)
+            close(fd);
+        output_file_ = name;
+    }
     // The kernel's default settings for a new terminal are a login shell's:
     // line editing, echo, the signal keys, DEL as erase.
     winsize size = {40, 100, 0, 0};
@@ -106,7 +125,7 @@ pty_session::pty_session(int ignored, bool utf8_console)
     if (shell_ == 0) {
         close(master_);
         close(pipe_fds[0]);
-        shell(slave_, pipe_fds[1], ignored, utf8_console);
+        shell(slave_, pipe_fds[1], ignored, code_page, output_file_);
     }
     close(pipe_fds[1]);
     events_ = pipe_fds[0];
@@ -128,6 +147,8 @@ pty_session::~pty_session()
     for (int fd : {master_, slave_, events_})
         if (fd >= 0)
             close(fd);
+    if (!output_file_.empty())
+        unlink(output_file_.c_str());
 }
 
 void pty_session::type(const std::string &keys)
@@ -158,10 +179,9 @@ std::size_t csi_length(const std::string &s, std::size_t i)
     return end == std::string::npos ? s.size() - i : end + 1 - i;
 }
 
-// wine's console redraws what a program writes: cursor codes around each
-// write, ESC[K ESC[nC for a run of n spaces, CR CR LF for a line end, and
-// each byte written widened to the code point of the same value, in UTF-8.
-std::string as_written_by_program(const std::string &raw)
+// wine's console draws what a program writes with cursor codes around each
+// write, ESC[K ESC[nC for a run of n spaces, and CR CR LF for a line end.
+std::string as_drawn(const std::string &raw)
 {
     std::string s;
     for (std::size_t i = 0; i < raw.size();) {
@@ -172,10 +192,7 @@ std::string as_written_by_program(const std::string &raw)
             i += csi;
             continue;
         }
-        unsigned char b = static_cast<unsigned char>(raw[i++]);
-        if (b >= 0xC0 && b < 0xE0 && i < raw.size()) // a code point up to 0x7FF
-            b = static_cast<unsigned char>((b & 0x1F) << 6 | (raw[i++] & 0x3F));
-        s += static_cast<char>(b);
+        s += raw[i++];
     }
     for (std::size_t at = s.find("\r\r\n"); at != std::string::npos; at = s.find("\r\r\n", at))
         s.erase(at, 1);
@@ -186,7 +203,9 @@ std::string as_written_by_program(const std::string &raw)
 
 std::string pty_session::screen() const
 {
-    return wine_ ? as_written_by_program(output_) : output_;
+    if (!output_file_.empty())
+        return read_file(output_file_);
+    return wine_ ? as_drawn(output_) : output_;
 }
 
 bool pty_session::wait_for(const std::string &text, int times, bool must)
@@ -198,7 +217,7 @@ bool pty_session::wait_for(const std::string &text, int times, bool must)
                 ADD_FAILURE() << "never shown: " << text << "\nscreen:\n" << screen();
             return false;
         }
-        drain(ms_left(end));
+        drain(output_file_.empty() ? ms_left(end) : std::min(ms_left(end), 20));
     }
     return true;
 }
@@ -231,16 +250,29 @@ bool pty_session::wait_stopped()
     return stopped_;
 }
 
-bool pty_session::wait_echo(bool on)
+template <class Done> bool pty_session::wait_settings(Done done, bool while_running)
 {
     auto end = steady::now() + std::chrono::milliseconds(deadline_ms);
-    while (((settings().c_lflag & ECHO) != 0) != on) {
-        if (ms_left(end) == 0 || ended_)
+    while (!done(settings())) {
+        if (ms_left(end) == 0 || (while_running && ended_))
             return false;
         drain(0);
         next_event(5);
     }
     return true;
+}
+
+bool pty_session::wait_echo(bool on)
+{
+    return wait_settings([on](const termios &now) { return ((now.c_lflag & ECHO) != 0) == on; },
+                         true);
+}
+
+// wine puts the settings back a moment after the program has ended.
+bool pty_session::wait_restored()
+{
+    return wait_settings([this](const termios &now) { return same_settings(now, start_); },
+                         false);
 }
 
 bool pty_session::ends_within(int ms)

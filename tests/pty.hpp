@@ -1,7 +1,8 @@
 // A pseudo-terminal harness: chisei runs on a fresh pty that is its
 // controlling terminal, in the foreground process group of a session whose
 // leader is a minimal job-control shell (so Ctrl-Z really stops it).
-// A chisei.exe runs under wine, which makes the pty its console.
+// A chisei.exe runs under wine, which makes the pty its console; the
+// environment the programs see (locale, TERM) is set here, not inherited.
 #pragma once
 
 #include <string>
@@ -11,8 +12,9 @@
 class pty_session {
   public:
     // ignored: a signal chisei inherits as ignored (0 for none).
-    // utf8_console: under wine, a console set to code page 65001.
-    explicit pty_session(int ignored = 0, bool utf8_console = false);
+    // Under wine: code_page, the console's code page (0: wine's own); to_file,
+    // chisei's standard output redirected to a file instead of the console.
+    explicit pty_session(int ignored = 0, int code_page = 0, bool to_file = false);
     ~pty_session();
     pty_session(const pty_session &) = delete;
     pty_session &operator=(const pty_session &) = delete;
@@ -20,8 +22,9 @@ class pty_session {
     void type(const std::string &keys); // as if typed on the keyboard
     // Until the screen has shown text; a failure of the test if it does not.
     bool wait_for(const std::string &text, int times = 1, bool must = true);
-    // What chisei wrote, as bytes: under wine, without the console's cursor
-    // codes, with its line ends as CR LF and each character as one byte.
+    // What the screen shows, as UTF-8 text: under wine, with the console's
+    // cursor codes drawn as a terminal draws them and its line ends as CR LF.
+    // With the output redirected, what chisei wrote to the file, as bytes.
     std::string screen() const;
     bool wine() const
     {
@@ -31,6 +34,7 @@ class pty_session {
     bool wait_exit();         // until chisei has ended
     bool wait_stopped();      // until chisei is stopped
     bool wait_echo(bool on);  // until ECHO is on (or off)
+    bool wait_restored();     // until the settings are those at the start
     bool ends_within(int ms); // whether chisei ends in that time
     bool running() const
     {
@@ -51,13 +55,14 @@ class pty_session {
 
   private:
     bool next_event(int timeout_ms);
+    template <class Done> bool wait_settings(Done done, bool while_running);
     void drain(int timeout_ms);
 
     int master_ = -1, slave_ = -1, events_ = -1;
     pid_t shell_ = -1, pid_ = -1;
     int status_ = 0;
     bool ended_ = false, stopped_ = false, wine_ = false;
-    std::string output_;
+    std::string output_, output_file_;
     termios start_{};
 };
 

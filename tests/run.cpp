@@ -178,6 +178,8 @@ void set_wine_environment(const std::string &program)
     std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
+    // wine's console talks to a terminal in the locale's encoding.
+    setenv("LC_ALL", "C.UTF-8", 1);
 }
 
 int count(const std::string &text, const std::string &part)

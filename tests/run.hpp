@@ -27,7 +27,7 @@ run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
 
 bool windows_build();
 // The environment chisei.exe runs in under wine: the wine prefix beside it,
-// and none of wine's debugging chatter.
+// a UTF-8 locale, and none of wine's debugging chatter.
 void set_wine_environment(const std::string &program);
 
 int count(const std::string &text, const std::string &part); // occurrences of part

@@ -1,0 +1,159 @@
+// The console operations over two byte streams, for a platform whose
+// standard output takes whole buffers and whose answers come in as bytes
+// (POSIX, and the browser). Output is gathered in a buffer of our own and
+// handed over once per line, at end_line; answers are read through a buffer
+// of our own, so that what one answer leaves stays there for the next.
+//
+// The platform's source file defines these two, then includes this header:
+//   bool hand_over(const char *p, std::size_t len);
+//       writes all of it; false if the platform refused
+//   std::size_t take_in(unsigned char *buf, std::size_t size);
+//       the next bytes of the answer input; 0 once it has ended
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "console.hpp"
+#include "cp850.hpp"
+
+namespace {
+
+// ---- Output -------------------------------------------------------------
+
+char out[1024];
+std::size_t out_len;
+bool out_bad;
+
+void flush()
+{
+    if (out_len > 0 && !hand_over(out, out_len))
+        out_bad = true;
+    out_len = 0;
+}
+
+void append(const char *p, std::size_t len)
+{
+    while (len > 0) {
+        if (out_len == sizeof out)
+            flush();
+        std::size_t n = std::min(len, sizeof out - out_len);
+        std::memcpy(out + out_len, p, n);
+        out_len += n;
+        p += n;
+        len -= n;
+    }
+}
+
+void put(unsigned ch)
+{
+    if (out_len == sizeof out)
+        flush();
+    out[out_len++] = static_cast<char>(ch);
+}
+
+// ---- Answers ------------------------------------------------------------
+
+unsigned char in[4096];
+std::size_t in_pos, in_len;
+bool in_failed; // the input has ended or can no longer be read
+
+// The next byte of the answer input, without taking it; -1 once it has ended.
+int peek()
+{
+    if (in_pos == in_len && !in_failed) {
+        in_pos = 0;
+        in_len = take_in(in, sizeof in);
+        in_failed = in_len == 0;
+    }
+    return in_pos < in_len ? in[in_pos] : -1;
+}
+
+bool is_space(int b)
+{
+    return b == ' ' || (b >= '\t' && b <= '\r');
+}
+
+// How many continuation bytes a UTF-8 lead byte announces.
+int continuation_count(int lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 1;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 2;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 3;
+    return 0;
+}
+
+bool is_continuation(int b)
+{
+    return b >= 0x80 && b <= 0xBF;
+}
+
+} // namespace
+
+void write_text(const char *s)
+{
+    if (!out_bad)
+        append(s, std::strlen(s));
+}
+
+// The terminal shows UTF-8: the code page 850 letter goes out as such.
+void write_char(char ch)
+{
+    if (out_bad)
+        return;
+    unsigned char utf8[3];
+    int len = cp850::to_utf8(static_cast<unsigned char>(ch), utf8);
+    for (int i = 0; i < len; i++)
+        put(utf8[i]);
+}
+
+void write_int(int v)
+{
+    if (out_bad)
+        return;
+    char digits[10];
+    int len = 0;
+    unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+    do {
+        digits[len++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u > 0);
+    if (v < 0)
+        put('-');
+    while (len > 0)
+        put(static_cast<unsigned char>(digits[--len]));
+}
+
+void end_line()
+{
+    put('\n');
+    flush();
+}
+
+bool output_ok()
+{
+    return !out_bad;
+}
+
+bool read_answer(char &slot)
+{
+    if (in_failed)
+        return false;
+    if (out_len > 0)
+        flush();
+    int b;
+    while (is_space(b = peek()))
+        in_pos++;
+    if (b < 0)
+        return false;
+    in_pos++;
+    slot = static_cast<char>(b);
+    // A character typed as several UTF-8 bytes is one answer.
+    for (int more = continuation_count(b); more > 0 && is_continuation(peek()); more--)
+        in_pos++;
+    return true;
+}
