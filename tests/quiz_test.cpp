@@ -142,6 +142,9 @@ class FailedOutput : public testing::TestWithParam<output_to> {};
 
 TEST_P(FailedOutput, EndsWithStatusOne)
 {
+    if (web_build() && GetParam() == output_to::closed)
+        GTEST_SKIP() << "not tested: node puts /dev/null in place of a closed standard output "
+                        "before any script of its runs";
     run_result run = run_chisei("abcdeabc\n", GetParam());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.signal, 0);

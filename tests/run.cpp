@@ -50,7 +50,10 @@ void set_nonblocking(int fd)
         set_nonblocking(1);
     dup2(err_fd, 2);
     std::string program = env_or("CHISEI_PROGRAM", "chisei");
-    if (!windows_build()) {
+    if (web_build()) {
+        std::string host = CHISEI_TEST_DIR "/web/run_node.mjs";
+        execlp("node", "node", host.c_str(), program.c_str(), static_cast<char *>(nullptr));
+    } else if (!windows_build()) {
         execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     } else {
         set_wine_environment(program);
@@ -167,10 +170,25 @@ run_result run_chisei(const std::string &input, output_to out, input_from in_fro
     return result;
 }
 
-bool windows_build()
+namespace {
+
+bool program_ends_with(const std::string &suffix)
 {
     std::string program = env_or("CHISEI_PROGRAM", "chisei");
-    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+    return program.size() > suffix.size() &&
+           program.compare(program.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+bool windows_build()
+{
+    return program_ends_with(".exe");
+}
+
+bool web_build()
+{
+    return program_ends_with(".js");
 }
 
 void set_wine_environment(const std::string &program)

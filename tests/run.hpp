@@ -18,7 +18,8 @@ struct run_result {
 
 // CHISEI_PROGRAM names the binary. A chisei.exe is the Windows build: it
 // runs under wine, with the wine prefix beside it, and writes code page 850
-// and CR LF.
+// and CR LF. A chisei.js is the web build: it runs under node, with node's
+// standard streams for the page's terminal.
 // nonblocking_slow_reader: standard output is a non-blocking pipe that is
 // not read until it is well filled. nonblocking_late: standard input is a
 // non-blocking pipe, and the answers come only once question 1 is shown.
@@ -26,6 +27,7 @@ run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
                       input_from in = input_from::pipe);
 
 bool windows_build();
+bool web_build();
 // The environment chisei.exe runs in under wine: the wine prefix beside it,
 // a UTF-8 locale, and none of wine's debugging chatter.
 void set_wine_environment(const std::string &program);
