@@ -14,6 +14,11 @@
 // Ctrl-D on an empty line ends the input (every later read is empty), on a
 // non-empty one delivers it as it is; Ctrl-C ends the run: onInterrupt is
 // called, and nothing more is read.
+//
+// What the screen is to show (echo and output) is handed over in one piece
+// when the program waits for the keyboard, or when keys typed into a line
+// have been echoed: a terminal shows the echo of Enter and the program's
+// answer to it in one frame.
 
 const encoder = new TextEncoder();
 
@@ -32,8 +37,9 @@ export function keyLength(s) {
 }
 
 export class LineDiscipline {
-    constructor(show) {
-        this.show = show; // writes text to the screen
+    constructor(write) {
+        this.write = write; // writes text to the screen
+        this.screen = ''; // text for the screen, not yet written
         this.decoder = new TextDecoder();
         this.pending = ''; // typed, not yet taken by a read or a key wait
         this.line = []; // the line being edited, one character an entry
@@ -54,6 +60,7 @@ export class LineDiscipline {
         }
         this.pending += data;
         this.serve();
+        if (this.waiting) this.flush(); // the line is still being typed
     }
 
     output(bytes) {
@@ -72,6 +79,17 @@ export class LineDiscipline {
     close() {
         this.closed = true;
         this.waiting = null;
+        this.flush();
+    }
+
+    show(text) {
+        this.screen += text;
+    }
+
+    flush() {
+        if (this.screen === '') return;
+        this.write(this.screen);
+        this.screen = '';
     }
 
     wait(request) {
@@ -79,6 +97,7 @@ export class LineDiscipline {
             if (this.closed) return;
             this.waiting = { ...request, resolve };
             this.serve();
+            if (this.waiting) this.flush(); // the program waits for the keyboard
         });
     }
 

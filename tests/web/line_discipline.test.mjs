@@ -8,8 +8,10 @@ import { LineDiscipline } from '../../web/line_discipline.mjs';
 const decoder = new TextDecoder();
 
 // Each step: ['type', keys], ['read', expected line] (read with a size of
-// 4096 unless [ 'read', line, size ]), ['key', expected code], or
-// ['waits', 'read' | 'key']: that wait is not kept until the next step types.
+// 4096 unless [ 'read', line, size ]), ['key', expected code],
+// ['waits', 'read' | 'key']: that wait is not kept until the next step types,
+// or ['shown', text]: what the screen shows by now. At the end the run is
+// over, and the screen shows all it was given.
 const cases = [
     ['a line is delivered on Enter, with a line feed', [['type', 'abc\r'], ['read', 'abc\n']],
         'abc\r\n'],
@@ -17,8 +19,12 @@ const cases = [
         [['type', '\x7fx\x7fa\bb\x7f\x7fè\r'], ['read', 'è\n']], 'x\b \ba\b \bb\b \bè\r\n'],
     ['keys typed before the read wait for it, unechoed until then',
         [['type', 'a\rb\r'], ['read', 'a\n'], ['read', 'b\n']], 'a\r\nb\r\n'],
-    ['a read waits for Enter', [['waits', 'read'], ['type', 'ab'], ['waits', 'read'],
-        ['type', '\r'], ['read', 'ab\n']], 'ab\r\n'],
+    ['a read waits for Enter, the keys echoed as they come',
+        [['waits', 'read'], ['type', 'a'], ['shown', 'a'], ['type', 'b'], ['waits', 'read'],
+            ['shown', 'ab'], ['type', '\r'], ['read', 'ab\n']], 'ab\r\n'],
+    ['the echo of Enter is shown with the output that answers it',
+        [['type', 'a\r'], ['read', 'a\n'], ['output', 'next\n'], ['shown', ''], ['waits', 'read'],
+            ['shown', 'a\r\nnext\r\n']], 'a\r\nnext\r\n'],
     ['a pasted line is one line', [['type', 'abcdeabc\r'], ['read', 'abcdeabc\n']],
         'abcdeabc\r\n'],
     ['a long line is taken in parts', [['type', 'abcdef\r'], ['read', 'abcd', 4], ['read', 'ef\n']],
@@ -48,8 +54,10 @@ for (const [name, steps, shown] of cases)
         const tty = new LineDiscipline(text => (screen += text));
         let waiting = null;
         for (const [what, value, size] of steps) {
-            if (what === 'type') {
-                tty.input(value);
+            if (what === 'type' || what === 'output' || what === 'shown') {
+                if (what === 'type') tty.input(value);
+                if (what === 'output') tty.output(new TextEncoder().encode(value));
+                if (what === 'shown') assert.equal(screen, value);
                 continue;
             }
             if (what === 'waits') {
@@ -62,6 +70,7 @@ for (const [name, steps, shown] of cases)
             waiting = null;
             assert.deepEqual(what === 'read' ? decoder.decode(taken) : taken, value);
         }
+        tty.close();
         assert.equal(screen, shown);
     });
 
@@ -70,6 +79,7 @@ test('program output is shown with CR LF, a character split between writes whole
     const tty = new LineDiscipline(text => (screen += text));
     tty.output(new Uint8Array([0x61, 0xc3]));
     tty.output(new Uint8Array([0xa0, 0x0a, 0x0a]));
+    tty.close();
     assert.equal(screen, 'aà\r\n\r\n');
 });
 
