@@ -6,10 +6,9 @@
 // or FAIL against each target.
 // Usage: node bench/web.mjs build/web
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import puppeteer from 'puppeteer-core';
+import { launch, serve } from '../tests/web/chromium.mjs';
 
 const folder = process.argv[2] ?? 'build/web';
 const loads = 11; // page loads timed
@@ -34,22 +33,8 @@ for (const name of loaded) {
 console.log(`${'all'.padEnd(20)} ${String(raw).padStart(7)} ${String(gzipped).padStart(9)}`);
 
 // ---- Times --------------------------------------------------------------
-const types = { '.html': 'text/html', '.mjs': 'text/javascript', '.js': 'text/javascript',
-    '.css': 'text/css' };
-const server = http.createServer((req, res) => {
-    const file = path.join(folder, req.url === '/' ? 'index.html' : req.url);
-    fs.readFile(file, (err, data) => {
-        res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] ?? 'text/plain' });
-        res.end(data);
-    });
-});
-await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
-const url = `http://127.0.0.1:${server.address().port}/`;
-const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-dev-shm-usage', '--disable-gpu', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const server = await serve(folder);
+const browser = await launch();
 
 // In the page, before its scripts: when each awaited text first reaches the
 // screen, and when the last Enter was pressed.
@@ -78,7 +63,7 @@ const next = ['paura?', 'in tv?', 'rinunciare?', 'libero?', 'preferisci?', 'avut
 for (let i = 0; i < loads; i++) {
     const page = await browser.newPage();
     await page.evaluateOnNewDocument(watch);
-    await page.goto(url);
+    await page.goto(server.url);
     intro.push(await shown(page, '(batti un tasto per iniziare)'));
     await page.evaluate(n => window.benchAwaited.push(...n), next);
     await page.keyboard.press('s');

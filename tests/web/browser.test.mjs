@@ -3,42 +3,24 @@
 // Usage: node --test browser.test.mjs   (CHISEI_WEB_PAGE: the page's folder)
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import http from 'node:http';
-import os from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
-import puppeteer from 'puppeteer-core';
+import { launch, serve } from './chromium.mjs';
 
 const folder = process.env.CHISEI_WEB_PAGE;
-const types = { '.html': 'text/html', '.mjs': 'text/javascript', '.js': 'text/javascript',
-    '.css': 'text/css', '.txt': 'text/plain' };
 const deadline = 10000;
 const q1 = 'Qual è il tuo piatto preferito?';
-let server, browser, url, profile;
+let server, browser;
 
 before(async () => {
     assert.ok(folder && fs.existsSync(path.join(folder, 'index.html')), 'CHISEI_WEB_PAGE');
-    server = http.createServer((req, res) => {
-        const file = path.join(folder, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
-        fs.readFile(file, (err, data) => {
-            res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
-            res.end(err ? '' : data);
-        });
-    });
-    await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
-    url = `http://127.0.0.1:${server.address().port}/`;
-    profile = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-chromium-'));
-    browser = await puppeteer.launch({
-        executablePath: '/usr/bin/chromium', userDataDir: profile,
-        args: ['--no-sandbox', '--disable-dev-shm-usage', '--disable-gpu', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
+    server = await serve(folder);
+    browser = await launch();
 });
 
 after(async () => {
     await browser?.close();
     server?.close();
-    if (profile) fs.rmSync(profile, { recursive: true, force: true });
 });
 
 // The terminal's lines, once xterm.js has parsed everything written so far.
@@ -74,7 +56,7 @@ function exitWithin(page, ms) {
 
 async function open() {
     const page = await browser.newPage();
-    await page.goto(url);
+    await page.goto(server.url);
     await waitFor(page, '(batti un tasto per iniziare)');
     return page;
 }

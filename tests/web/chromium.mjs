@@ -1,0 +1,41 @@
+// Debian's chromium, headless, and a static server on loopback for the page's
+// folder: what the browser tests, the benchmark and the screenshot share.
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const types = { '.html': 'text/html', '.mjs': 'text/javascript', '.js': 'text/javascript',
+    '.css': 'text/css', '.txt': 'text/plain' };
+
+// Serves folder on a free loopback port: { url, close() }.
+export async function serve(folder) {
+    const server = http.createServer((req, res) => {
+        const name = new URL(req.url, 'http://localhost').pathname.replace(/\/$/, '/index.html');
+        const file = path.join(folder, path.normalize(name));
+        fs.readFile(file, (err, data) => {
+            res.writeHead(err ? 404 : 200,
+                { 'Content-Type': types[path.extname(file)] ?? 'application/octet-stream' });
+            res.end(err ? '' : data);
+        });
+    });
+    await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
+    return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+}
+
+// Chromium with a profile of its own, removed again by close().
+export async function launch() {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-chromium-'));
+    const browser = await puppeteer.launch({
+        executablePath: '/usr/bin/chromium', userDataDir: profile,
+        args: ['--no-sandbox', '--disable-dev-shm-usage', '--disable-gpu', '--no-first-run',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    });
+    const close = browser.close.bind(browser);
+    browser.close = async () => {
+        await close();
+        fs.rmSync(profile, { recursive: true, force: true });
+    };
+    return browser;
+}
