@@ -80,8 +80,7 @@ std::string windows_path(const std::string &path)
 
 // The session leader: starts chisei as its foreground job and reports its
 // pid, then every change of its state, on the events pipe.
-[[noreturn]] void shell(int slave, int events, int ignored, int code_page,
-                        const std::string &file)
+[[noreturn]] void shell(int slave, int events, int ignored, int code_page, const std::string &file)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
@@ -271,8 +270,7 @@ bool pty_session::wait_echo(bool on)
 // wine puts the settings back a moment after the program has ended.
 bool pty_session::wait_restored()
 {
-    return wait_settings([this](const termios &now) { return same_settings(now, start_); },
-                         false);
+    return wait_settings([this](const termios &now) { return same_settings(now, start_); }, false);
 }
 
 bool pty_session::ends_within(int ms)
@@ -293,6 +291,13 @@ void pty_session::kill(int sig) const
 void pty_session::restore_settings() const
 {
     tcsetattr(slave_, TCSANOW, &start_);
+}
+
+void pty_session::disable_suspend_key() const
+{
+    termios now = settings();
+    now.c_cc[VSUSP] = _POSIX_VDISABLE;
+    tcsetattr(slave_, TCSANOW, &now);
 }
 
 termios pty_session::settings() const

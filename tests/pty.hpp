@@ -46,6 +46,9 @@ class pty_session {
     } // as waitpid reports it
     void kill(int sig) const;
     void restore_settings() const; // as a shell does when its job stops
+    // wine's console leaves the suspend key on the pty: switch it off there,
+    // so that a Ctrl-Z typed reaches the program.
+    void disable_suspend_key() const;
 
     termios settings() const;
     termios at_start() const

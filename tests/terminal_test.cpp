@@ -140,11 +140,11 @@ void PrintTo(const start_key &k, std::ostream *os)
 
 // A session whose intro is shown; wine, rarely, fails to start, and gets
 // one more try.
-std::unique_ptr<pty_session> started(const start_key &key)
+std::unique_ptr<pty_session> started(int code_page = 0, bool to_file = false)
 {
-    auto t = std::make_unique<pty_session>(0, key.code_page, key.to_file);
+    auto t = std::make_unique<pty_session>(0, code_page, to_file);
     if (t->wine() && !t->wait_for(start_prompt, 1, false))
-        t = std::make_unique<pty_session>(0, key.code_page, key.to_file);
+        t = std::make_unique<pty_session>(0, code_page, to_file);
     return t;
 }
 
@@ -167,7 +167,7 @@ class StartKey : public testing::TestWithParam<start_key> {};
 TEST_P(StartKey, IsTakenWholeAndNothingMore)
 {
     const start_key &key = GetParam();
-    std::unique_ptr<pty_session> session = started(key);
+    std::unique_ptr<pty_session> session = started(key.code_page, key.to_file);
     pty_session &t = *session;
     if (key.early) {
         t.type(key.codes);
@@ -184,8 +184,7 @@ TEST_P(StartKey, IsTakenWholeAndNothingMore)
     EXPECT_EQ(count(t.screen(), q1), key.question_1_shown);
     EXPECT_NE(t.screen().find(start_prompt + ("\r\n" + q1)), std::string::npos);
     if (!key.to_file) // the echo of the answers
-        EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"),
-                  std::string::npos);
+        EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"), std::string::npos);
     else // every line end a CR LF
         EXPECT_EQ(count(t.screen(), "\n"), count(t.screen(), "\r\n"));
     EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
@@ -199,6 +198,53 @@ TEST_P(StartKey, IsTakenWholeAndNothingMore)
 INSTANTIATE_TEST_SUITE_P(Keys, StartKey, testing::ValuesIn(start_keys), row_name<start_key>);
 
 INSTANTIATE_TEST_SUITE_P(WineConsole, StartKey, testing::ValuesIn(wine_keys), row_name<start_key>);
+
+// The answer input ended at the keyboard: the quiz stops after the question
+// it left open, with status 1.
+struct input_end {
+    const char *name;
+    const char *keys; // typed once question 1 is shown
+    int blocks;       // question blocks shown in all
+};
+
+const input_end input_ends[] = {
+    {"ctrl_d_at_the_start_of_a_line", "\x04", 1},
+    {"ctrl_d_after_two_answers", "ab\x04\x04", 3},
+};
+
+// On a Windows console, Ctrl-Z and Enter.
+const input_end wine_input_ends[] = {
+    {"ctrl_z_at_the_start_of_a_line", "\x1a\r", 1},
+    {"ctrl_z_after_two_answers", "ab\x1a\r", 3},
+};
+
+void PrintTo(const input_end &e, std::ostream *os)
+{
+    *os << e.name;
+}
+
+class InputEnds : public testing::TestWithParam<input_end> {};
+
+TEST_P(InputEnds, AfterTheQuestionLeftOpen)
+{
+    const input_end &e = GetParam();
+    std::unique_ptr<pty_session> session = started();
+    pty_session &t = *session;
+    ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "x"));
+    ASSERT_TRUE(t.wait_for(question_1_end));
+    if (t.wine())
+        t.disable_suspend_key();
+    t.type(e.keys);
+    ASSERT_TRUE(t.wait_exit());
+    EXPECT_TRUE(WIFEXITED(t.status()) && WEXITSTATUS(t.status()) == 1) << t.status();
+    EXPECT_EQ(count(t.screen(), "\r\ne) "), e.blocks);
+    EXPECT_TRUE(t.wait_restored());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, InputEnds, testing::ValuesIn(input_ends), row_name<input_end>);
+
+INSTANTIATE_TEST_SUITE_P(WineConsole, InputEnds, testing::ValuesIn(wine_input_ends),
+                         row_name<input_end>);
 
 TEST(Terminal, AnswerLineCanBeEdited)
 {

@@ -22,10 +22,10 @@ bool in_failed;
 HANDLE out_console; // standard output, when it is a console
 HANDLE in_console;  // standard input, when it is a console
 
-char out_buffer[1024];  // standard output's buffer, when it is not a console
-wchar_t line[512];      // the line being written to the console
+char out_buffer[1024]; // standard output's buffer, when it is not a console
+wchar_t line[512];     // the line being written to the console
 DWORD line_len;
-wchar_t typed[512];     // the console input read and not yet taken
+wchar_t typed[512]; // the console input read and not yet taken
 DWORD typed_pos, typed_len;
 
 HANDLE console_of(DWORD std_handle)
@@ -53,8 +53,8 @@ void start()
 void flush_line()
 {
     DWORD done = 0;
-    if (line_len > 0 && (!WriteConsoleW(out_console, line, line_len, &done, nullptr) ||
-                         done != line_len))
+    if (line_len > 0 &&
+        (!WriteConsoleW(out_console, line, line_len, &done, nullptr) || done != line_len))
         out_bad = true;
     line_len = 0;
 }
@@ -95,8 +95,7 @@ int next_typed()
 {
     if (typed_pos == typed_len) {
         typed_pos = typed_len = 0;
-        if (!ReadConsoleW(in_console, typed, sizeof typed / sizeof typed[0], &typed_len,
-                          nullptr))
+        if (!ReadConsoleW(in_console, typed, sizeof typed / sizeof typed[0], &typed_len, nullptr))
             typed_len = 0;
     }
     if (typed_pos == typed_len || typed[typed_pos] == 0x1A)
