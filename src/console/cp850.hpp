@@ -48,12 +48,15 @@ inline int to_utf8(unsigned char b, unsigned char *out)
         out[0] = static_cast<unsigned char>(u);
         return 1;
     }
-    int len = u < 0x800 ? 2 : 3;
-    out[0] = static_cast<unsigned char>(len == 2 ? 0xC0 | u >> 6 : 0xE0 | u >> 12);
-    if (len == 3)
-        out[1] = static_cast<unsigned char>(0x80 | (u >> 6 & 0x3F));
-    out[len - 1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-    return len;
+    if (u < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | u >> 6);
+        out[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        return 2;
+    }
+    out[0] = static_cast<unsigned char>(0xE0 | u >> 12);
+    out[1] = static_cast<unsigned char>(0x80 | (u >> 6 & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    return 3;
 }
 
 } // namespace cp850
