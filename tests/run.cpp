@@ -225,14 +225,18 @@ std::string replace_all(std::string s, const std::string &from, const std::strin
 
 } // namespace
 
+std::string in_cp850(std::string utf8)
+{
+    for (const accent &a : accents)
+        utf8 = replace_all(utf8, a.utf8, std::string(1, a.cp850));
+    return utf8;
+}
+
 std::string as_written(const std::string &utf8_lf)
 {
     if (!windows_build())
         return utf8_lf;
-    std::string s = replace_all(utf8_lf, "\n", "\r\n");
-    for (const accent &a : accents)
-        s = replace_all(s, a.utf8, std::string(1, a.cp850));
-    return s;
+    return in_cp850(replace_all(utf8_lf, "\n", "\r\n"));
 }
 
 std::string as_read(const std::string &raw)

@@ -34,6 +34,9 @@ void set_wine_environment(const std::string &program);
 
 int count(const std::string &text, const std::string &part); // occurrences of part
 
+// Text with UTF-8 accented letters, with those letters in code page 850.
+std::string in_cp850(std::string utf8);
+
 // Expected bytes as this build writes them, from text written with UTF-8
 // accented letters and LF line ends.
 std::string as_written(const std::string &utf8_lf);

@@ -152,14 +152,15 @@ std::unique_ptr<pty_session> started(int code_page = 0, bool to_file = false)
 // file, as code page 850 bytes).
 std::vector<std::string> accented_lines(const start_key &key)
 {
-    bool cp850 = key.to_file;
-    std::string a = cp850 ? "\x85" : "\xC3\xA0", e = cp850 ? "\x8A" : "\xC3\xA8";
-    std::string o = cp850 ? "\x95" : "\xC3\xB2";
-    return {"Alla fine apparir" + a + " il tuo profilo\r\n",
-            "Qual " + e + " il tuo piatto preferito?\r\n\r\na)",
-            "Qual " + e + " il tuo programma preferito in tv?\r\n",
-            "a) mi si " + e + " rotto un tentacolo sciando\r\n",
-            "Nella tua casa cosa non pu" + o + " mancare?\r\n"};
+    std::vector<std::string> lines = {"Alla fine apparir\xC3\xA0 il tuo profilo\r\n",
+                                      "Qual \xC3\xA8 il tuo piatto preferito?\r\n\r\na)",
+                                      "Qual \xC3\xA8 il tuo programma preferito in tv?\r\n",
+                                      "a) mi si \xC3\xA8 rotto un tentacolo sciando\r\n",
+                                      "Nella tua casa cosa non pu\xC3\xB2 mancare?\r\n"};
+    if (key.to_file)
+        for (std::string &line : lines)
+            line = in_cp850(line);
+    return lines;
 }
 
 class StartKey : public testing::TestWithParam<start_key> {};
