@@ -61,6 +61,12 @@ async function open() {
     return page;
 }
 
+// Presses the start key, then waits until question 1 is shown.
+async function startKey(page) {
+    await page.keyboard.press('s');
+    await waitFor(page, 'e) carogne');
+}
+
 async function answer(page, keys) {
     await page.keyboard.type(keys);
     await page.keyboard.press('Enter');
@@ -104,8 +110,7 @@ const cases = [
         await finish(page);
     }],
     ['Backspace erases the typed letter', async page => {
-        await page.keyboard.press('s');
-        await waitFor(page, 'e) carogne');
+        await startKey(page);
         await page.keyboard.type('x');
         await page.keyboard.press('Backspace');
         await answer(page, 'a');
@@ -117,16 +122,14 @@ const cases = [
         await finish(page);
     }],
     ['a pasted line answers every question', async page => {
-        await page.keyboard.press('s');
-        await waitFor(page, 'e) carogne');
+        await startKey(page);
         await page.evaluate(() => window.chisei.terminal.paste('abcdeabc\n'));
         const s = await waitFor(page, 'Sei uno scoiattolo!');
         assert.equal(count(s, 'e) '), 8);
         await finish(page);
     }],
     ['Ctrl-D on an empty line ends the input', async page => {
-        await page.keyboard.press('s');
-        await waitFor(page, 'e) carogne');
+        await startKey(page);
         await page.keyboard.down('Control');
         await page.keyboard.press('d');
         await page.keyboard.up('Control');
@@ -136,8 +139,7 @@ const cases = [
         await page.waitForSelector('#end:not([hidden])', { timeout: deadline });
     }],
     ['a new quiz after the end starts a fresh run', async page => {
-        await page.keyboard.press('s');
-        await waitFor(page, 'e) carogne');
+        await startKey(page);
         await answer(page, 'abcdeabc');
         await finish(page);
         await page.click('#again');
@@ -145,8 +147,7 @@ const cases = [
         await waitFor(page, '(batti un tasto per iniziare)');
         assert.ok(!(await screen(page)).includes('Sei uno scoiattolo!'));
         assert.equal(await exitWithin(page, 0), 'running');
-        await page.keyboard.press('s');
-        await waitFor(page, 'e) carogne');
+        await startKey(page);
         await answer(page, 'eeedddcb');
         await waitFor(page, 'SEI UNA IENA, COMPLIMENTI!');
         await page.keyboard.press('q');
