@@ -54,7 +54,7 @@ std::string windows_path(const std::string &path)
 }
 
 [[noreturn]] void run_chisei_in_foreground(int slave, int ignored, int code_page,
-                                           const std::string &file)
+                                           const std::string &file, int wine_err_fd)
 {
     signal(SIGTTOU, SIG_IGN);
     setpgid(0, 0);
@@ -72,21 +72,24 @@ std::string windows_path(const std::string &path)
         dup2(slave, fd);
     setenv("TERM", "xterm", 1);
     const char *program = std::getenv("CHISEI_PROGRAM");
-    if (windows_build())
+    if (windows_build()) {
+        dup2(wine_err_fd, 2); // wine's own messages, not on the console
         exec_wine(program, code_page, file);
+    }
     execl(program, program, static_cast<char *>(nullptr));
     _exit(127);
 }
 
 // The session leader: starts chisei as its foreground job and reports its
 // pid, then every change of its state, on the events pipe.
-[[noreturn]] void shell(int slave, int events, int ignored, int code_page, const std::string &file)
+[[noreturn]] void shell(int slave, int events, int ignored, int code_page, const std::string &file,
+                        int wine_err_fd)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
     pid_t pid = fork();
     if (pid == 0)
-        run_chisei_in_foreground(slave, ignored, code_page, file);
+        run_chisei_in_foreground(slave, ignored, code_page, file, wine_err_fd);
     close(slave);
     write(events, &pid, sizeof pid);
     for (;;) {
@@ -124,7 +127,7 @@ pty_session::pty_session(int ignored, int code_page, bool to_file)
     if (shell_ == 0) {
         close(master_);
         close(pipe_fds[0]);
-        shell(slave_, pipe_fds[1], ignored, code_page, output_file_);
+        shell(slave_, pipe_fds[1], ignored, code_page, output_file_, wine_log_.fd());
     }
     close(pipe_fds[1]);
     events_ = pipe_fds[0];

@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include "run.hpp"
+
 class pty_session {
   public:
     // ignored: a signal chisei inherits as ignored (0 for none).
@@ -67,6 +69,7 @@ class pty_session {
     bool ended_ = false, stopped_ = false, wine_ = false;
     std::string output_, output_file_;
     termios start_{};
+    wine_log wine_log_; // kept once the session is over
 };
 
 bool same_settings(const termios &a, const termios &b);

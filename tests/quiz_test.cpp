@@ -75,6 +75,18 @@ const answer_case answer_cases[] = {
      "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
     {"nul_and_ff", std::string("\0\xFF", 2) + "abcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10,
      0},
+    // C0 and C1 never lead a UTF-8 character: each byte is a wrong answer.
+    {"c0_80", "\xC0\x80\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
+    {"c1_bf", "\xC1\xBF\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
+    // A key that a terminal sends as an escape sequence (Up, Left) adds
+    // nothing; a lone ESC is a wrong answer. Windows reads each byte.
+    {"up_arrow_then_enter", "\x1b[A\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 11},
+    {"up_left_then_answer", "\x1b[A\x1b[Da\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0,
+     14},
+    {"f1_then_answer", "\x1bOPa\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 11},
+    {"lone_escape", "\x1b\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    {"arrow_across_the_buffer_edge", std::string(4095, ' ') + "\x1b[A\nabcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 11},
     {"no_final_newline", "abcdeabc", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
     {"ends_at_question_4", "a\nb\nc\n", "", "", 4, 1},
     {"ends_in_a_repeat", "a\nb\nX\n", "", "", 4, 1},
@@ -124,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Answers, testing::ValuesIn(answer_cases),
 
 std::string channel_name(const testing::TestParamInfo<output_to> &info)
 {
-    const char *names[] = {"pipe", "dev_full", "closed", "no_reader", "read_late"};
+    const char *names[] = {"pipe", "dev_full", "closed", "no_reader", "read_late", "refused_once"};
     return names[static_cast<int>(info.param)];
 }
 
@@ -137,7 +149,9 @@ void PrintTo(output_to out, std::ostream *os)
 
 namespace {
 
-// A failed output is reported by the exit status, never by a signal.
+// A failed output is reported by the exit status, never by a signal. Once a
+// write has failed, no more text is written, only the line ends (82 in a
+// whole run).
 class FailedOutput : public testing::TestWithParam<output_to> {};
 
 TEST_P(FailedOutput, EndsWithStatusOne)
@@ -149,11 +163,16 @@ TEST_P(FailedOutput, EndsWithStatusOne)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.err, "");
+    if (GetParam() == output_to::refusing_one_write) { // the third line is refused
+        EXPECT_EQ(run.out, "Rispondi alle domande digitando il numero della la lettera "
+                           "corrispondente.\nDopo ogni risposta per confermare batti INVIO.\n" +
+                               std::string(82 - 3, '\n'));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, FailedOutput,
                          testing::Values(output_to::dev_full, output_to::pipe_without_reader,
-                                         output_to::closed),
+                                         output_to::closed, output_to::refusing_one_write),
                          channel_name);
 
 } // namespace

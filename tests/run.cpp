@@ -28,11 +28,11 @@ void set_nonblocking(int fd)
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-[[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, output_to out, input_from in)
+[[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, int wine_err_fd, output_to out,
+                              input_from in)
 {
     setsid();
     signal(SIGPIPE, SIG_DFL);
-    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
     int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
     if (in == input_from::closed)
         close(0);
@@ -48,6 +48,8 @@ void set_nonblocking(int fd)
         dup2(out_fd, 1);
     if (out == output_to::nonblocking_slow_reader)
         set_nonblocking(1);
+    if (out == output_to::refusing_one_write)
+        setenv("LD_PRELOAD", CHISEI_REFUSE_WRITE, 1);
     dup2(err_fd, 2);
     std::string program = env_or("CHISEI_PROGRAM", "chisei");
     if (web_build()) {
@@ -57,7 +59,7 @@ void set_nonblocking(int fd)
         execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     } else {
         set_wine_environment(program);
-        dup2(null, 2); // wine's own chatter
+        dup2(wine_err_fd, 2);
         execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
     }
     _exit(127);
@@ -130,9 +132,10 @@ run_result run_chisei(const std::string &input, output_to out, input_from in_fro
     int in[2], outp[2], errp[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(outp, O_CLOEXEC) != 0 || pipe2(errp, O_CLOEXEC) != 0)
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    wine_log log;
     pid_t pid = fork();
     if (pid == 0)
-        exec_chisei(in[0], outp[1], errp[1], out, in_from);
+        exec_chisei(in[0], outp[1], errp[1], log.fd(), out, in_from);
     close(in[0]);
     close(outp[1]);
     close(errp[1]);
@@ -195,9 +198,54 @@ void set_wine_environment(const std::string &program)
 {
     std::string prefix = program.substr(0, program.rfind('/') + 1) + "wineprefix";
     setenv("WINEPREFIX", prefix.c_str(), 1);
-    setenv("WINEDEBUG", "-all", 1);
     // wine's console talks to a terminal in the locale's encoding.
     setenv("LC_ALL", "C.UTF-8", 1);
+}
+
+namespace {
+
+// wine's messages during the current test, shown if it fails.
+std::string wine_messages;
+
+class wine_messages_on_failure : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo &) override
+    {
+        wine_messages.clear();
+    }
+    void OnTestEnd(const testing::TestInfo &info) override
+    {
+        if (info.result()->Failed() && !wine_messages.empty())
+            std::printf("wine's own messages during this test:\n%s", wine_messages.c_str());
+    }
+};
+
+const bool listening = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new wine_messages_on_failure);
+    return true;
+}();
+
+} // namespace
+
+wine_log::wine_log()
+{
+    if (!windows_build())
+        return;
+    char name[] = "/tmp/chisei-wine-XXXXXX";
+    fd_ = mkostemp(name, O_CLOEXEC);
+    if (fd_ >= 0)
+        unlink(name); // read back through fd_
+}
+
+wine_log::~wine_log()
+{
+    if (fd_ < 0)
+        return;
+    char buf[4096];
+    std::string text;
+    for (ssize_t got; (got = pread(fd_, buf, sizeof buf, static_cast<off_t>(text.size()))) > 0;)
+        text.append(buf, static_cast<std::size_t>(got));
+    wine_messages += text.empty() ? "(none)\n" : text;
+    close(fd_);
 }
 
 int count(const std::string &text, const std::string &part)

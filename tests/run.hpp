@@ -6,7 +6,14 @@
 #include <string>
 #include <vector>
 
-enum class output_to { pipe, dev_full, closed, pipe_without_reader, nonblocking_slow_reader };
+enum class output_to {
+    pipe,
+    dev_full,
+    closed,
+    pipe_without_reader,
+    nonblocking_slow_reader,
+    refusing_one_write
+};
 enum class input_from { pipe, closed, nonblocking_late };
 
 struct run_result {
@@ -21,16 +28,35 @@ struct run_result {
 // and CR LF. A chisei.js is the web build: it runs under node, with node's
 // standard streams for the page's terminal.
 // nonblocking_slow_reader: standard output is a non-blocking pipe that is
-// not read until it is well filled. nonblocking_late: standard input is a
+// not read until it is well filled. refusing_one_write: a pipe whose third
+// write fails (ENOSPC), and no other (the Linux build only). nonblocking_late: standard input is a
 // non-blocking pipe, and the answers come only once question 1 is shown.
 run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
                       input_from in = input_from::pipe);
 
 bool windows_build();
 bool web_build();
-// The environment chisei.exe runs in under wine: the wine prefix beside it,
-// a UTF-8 locale, and none of wine's debugging chatter.
+// The environment chisei.exe runs in under wine: the wine prefix beside it
+// and a UTF-8 locale.
 void set_wine_environment(const std::string &program);
+
+// A file for wine's own messages during one run of the Windows build (its
+// standard error goes there): made before the run, and when the run is over
+// what it holds is kept, to be shown if the current test fails.
+class wine_log {
+  public:
+    wine_log();
+    ~wine_log();
+    wine_log(const wine_log &) = delete;
+    wine_log &operator=(const wine_log &) = delete;
+    int fd() const
+    {
+        return fd_;
+    } // -1 for the other builds
+
+  private:
+    int fd_ = -1;
+};
 
 int count(const std::string &text, const std::string &part); // occurrences of part
 

@@ -65,12 +65,14 @@ void at_the_wait(pty_session &t, const char *keys)
     t.type(keys);
 }
 
-// Answers all eight questions on one line, once question 1 is shown (as
-// many times as it is going to be).
-void answer_all(pty_session &t, int question_1_shown = 1)
+const char all_answers[] = "abcdeabc\r";
+
+// Types answers (all eight questions on one line, unless told otherwise)
+// once question 1 is shown (as many times as it is going to be before).
+void answer_all(pty_session &t, int question_1_shown = 1, const char *answers = all_answers)
 {
     ASSERT_TRUE(t.wait_for(question_1_end, question_1_shown));
-    t.type("abcdeabc\r");
+    t.type(answers);
     ASSERT_TRUE(t.wait_for(results_end));
 }
 
@@ -83,12 +85,17 @@ void finish(pty_session &t)
 struct start_key {
     const char *name;
     const char *codes;
-    int question_1_shown = 1; // 2 when a key after the start key reaches the answers
-    bool early = false;       // typed before the prompt is shown
-    const char *later = "";   // the rest of the key, typed a little later
-    int code_page = 0;        // under wine: the console's code page (0: wine's own)
-    bool to_file = false;     // under wine: the output redirected to a file
+    int question_1_shown = 1;          // 2 when a key after the start key reaches the answers
+    bool early = false;                // typed before the prompt is shown
+    const char *later = "";            // the rest of the key, typed a little later
+    int code_page = 0;                 // under wine: the console's code page (0: wine's own)
+    bool to_file = false;              // under wine: the output redirected to a file
+    const char *answers = all_answers; // typed at question 1, answering all eight
 };
+
+// Keys at an answer line: arrows add nothing.
+const char up_and_enter[] = "\x1b[A\rabcdeabc\r";
+const char up_left_and_answers[] = "\x1b[A\x1b[Dabcdeabc\r";
 
 const start_key start_keys[] = {
     {"letter", "x"},
@@ -106,6 +113,8 @@ const start_key start_keys[] = {
     {"typed_before_the_prompt", "k", 1, true},
     {"arrow_then_x", "\x1b[Ax", 2},                  // x is an answer, and is rejected
     {"up_arrow_spread_out", "\x1b", 1, false, "[A"}, // as over a slow link
+    {"up_and_enter_at_question_1", "x", 1, false, "", 0, false, up_and_enter},
+    {"up_left_and_answers_at_question_1", "x", 1, false, "", 0, false, up_left_and_answers},
 };
 
 // The Windows build's _getch on wine's console: an extended key comes as
@@ -113,6 +122,9 @@ const start_key start_keys[] = {
 // The letters show on every code page; an a grave typed as the answer is
 // one character, and no answer; redirected, the output is code page 850.
 const char a_grave_answer[] = "x\xC3\xA0\r";
+// After the start key, a line longer than the console read's buffer (512
+// characters): blanks, and a wrong answer at its end.
+const std::string long_line = "x" + std::string(599, ' ') + "x\r";
 const start_key wine_keys[] = {
     {"letter", "x"},
     {"up_arrow", "\x1b[A"},
@@ -130,6 +142,13 @@ const start_key wine_keys[] = {
     {"code_page_65001", "x", 1, false, "", 65001},
     {"a_grave_answer_852", a_grave_answer, 2, false, "", 852},
     {"a_grave_answer_65001", a_grave_answer, 2, false, "", 65001},
+    {"e_grave_answer", "x\xC3\xA8\r", 2},
+    {"sharp_s_answer", "x\xC3\x9F\r", 2},
+    {"cyrillic_de_answer", "x\xD0\xB4\r", 2},
+    {"emoji_answer", "x\xF0\x9F\x90\x99\r", 2},
+    {"long_line_at_question_1", long_line.c_str(), 2},
+    {"up_and_enter_at_question_1", "x", 1, false, "", 0, false, up_and_enter},
+    {"up_left_and_answers_at_question_1", "x", 1, false, "", 0, false, up_left_and_answers},
     {"to_a_file_852", "x", 1, false, "", 852, true},
 };
 
@@ -180,14 +199,15 @@ TEST_P(StartKey, IsTakenWholeAndNothingMore)
             t.type(key.later);
         }
     }
-    ASSERT_NO_FATAL_FAILURE(answer_all(t, key.question_1_shown));
+    ASSERT_NO_FATAL_FAILURE(answer_all(t, key.question_1_shown, key.answers));
     std::string q1 = accented_lines(key)[1];
     EXPECT_EQ(count(t.screen(), q1), key.question_1_shown);
     EXPECT_NE(t.screen().find(start_prompt + ("\r\n" + q1)), std::string::npos);
-    if (!key.to_file) // the echo of the answers
-        EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"), std::string::npos);
-    else // every line end a CR LF
+    if (key.to_file) { // every line end a CR LF
         EXPECT_EQ(count(t.screen(), "\n"), count(t.screen(), "\r\n"));
+    } else if (key.answers == all_answers) { // the echo of the answers
+        EXPECT_NE(t.screen().find(std::string(question_1_end) + "abcdeabc\r\n"), std::string::npos);
+    }
     EXPECT_NE(t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n"), std::string::npos);
     for (const std::string &line : accented_lines(key))
         EXPECT_NE(t.screen().find(line), std::string::npos) << line;

@@ -57,22 +57,62 @@ void put(unsigned ch)
 
 unsigned char in[4096];
 std::size_t in_pos, in_len;
-bool in_failed; // the input has ended or can no longer be read
+bool in_ended;  // the platform has no more input to give
+bool in_failed; // and all it gave has been taken: every read fails from now on
 
-// The next byte of the answer input, without taking it; -1 once it has ended.
-int peek()
+// The byte k places ahead in the answer input, without taking it: what is
+// left is moved to the front of the buffer and more is read after it, as
+// far as needed. -1 when the input ends first.
+int peek(std::size_t k = 0)
 {
-    if (in_pos == in_len && !in_failed) {
+    while (in_len - in_pos <= k && !in_ended) {
+        std::memmove(in, in + in_pos, in_len - in_pos);
+        in_len -= in_pos;
         in_pos = 0;
-        in_len = take_in(in, sizeof in);
-        in_failed = in_len == 0;
+        std::size_t got = take_in(in + in_len, sizeof in - in_len);
+        in_ended = got == 0;
+        in_len += got;
     }
-    return in_pos < in_len ? in[in_pos] : -1;
+    return in_pos + k < in_len ? in[in_pos + k] : -1;
 }
 
 bool is_space(int b)
 {
     return b == ' ' || (b >= '\t' && b <= '\r');
+}
+
+bool is_final(int b)
+{
+    return b >= 0x40 && b <= 0x7E;
+}
+
+// The length of the key a terminal sends as an escape sequence at the front
+// of the input (ESC [ parameters and a final byte, as for the arrows, or
+// ESC O and one byte), whole on one line; 0 if there is none.
+std::size_t escape_length()
+{
+    if (peek() != 0x1B)
+        return 0;
+    if (peek(1) == 'O')
+        return is_final(peek(2)) ? 3 : 0;
+    if (peek(1) != '[')
+        return 0;
+    for (std::size_t k = 2; k < 34; k++) {
+        int b = peek(k);
+        if (is_final(b))
+            return k + 1;
+        if (b < 0x20 || b > 0x3F)
+            return 0;
+    }
+    return 0;
+}
+
+// How many bytes at the front of the input are no answer: one for white
+// space, a whole escape sequence (a key such as an arrow adds nothing to
+// an answer line, as on the other consoles), or 0.
+std::size_t skippable()
+{
+    return is_space(peek()) ? 1 : escape_length();
 }
 
 // How many continuation bytes a UTF-8 lead byte announces.
@@ -145,11 +185,13 @@ bool read_answer(char &slot)
         return false;
     if (out_len > 0)
         flush();
-    int b;
-    while (is_space(b = peek()))
-        in_pos++;
-    if (b < 0)
+    for (std::size_t skip; (skip = skippable()) > 0;)
+        in_pos += skip;
+    int b = peek();
+    if (b < 0) {
+        in_failed = true;
         return false;
+    }
     in_pos++;
     slot = static_cast<char>(b);
     // A character typed as several UTF-8 bytes is one answer.
