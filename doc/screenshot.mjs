@@ -1,20 +1,34 @@
-// Takes doc/web.png: the page in headless chromium at question 1, with an
-// answer typed. Usage: node doc/screenshot.mjs build/web doc/web.png
+// Takes the README's pictures of the page in headless chromium: doc/web.png
+// at a desktop size, at question 1 with an answer typed, and
+// doc/web-phone.png on a phone 360 px wide, at question 6 with an answer
+// typed. Usage: node doc/screenshot.mjs build/web doc
+import path from 'node:path';
+import { KnownDevices } from 'puppeteer-core';
 import { launch, serve } from '../tests/web/chromium.mjs';
 
-const [folder = 'build/web', out = 'doc/web.png'] = process.argv.slice(2);
+const [folder = 'build/web', out = 'doc'] = process.argv.slice(2);
 const server = await serve(folder);
 const browser = await launch();
-const page = await browser.newPage();
-await page.setViewport({ width: 760, height: 400 });
-await page.goto(server.url);
-const onScreen = text => page.waitForFunction(t => document.body.textContent.includes(t), {}, text);
-await onScreen('(batti un tasto per iniziare)');
-await page.keyboard.press('s');
-await onScreen('e) carogne putrefatte');
-await page.keyboard.type('c');
-await page.evaluate(() => new Promise(resolve => window.chisei.terminal.write('', resolve)));
-await new Promise(resolve => setTimeout(resolve, 200)); // a frame or two, for the cursor
-await page.screenshot({ path: out });
+
+async function shoot(file, setUp, answers, typed, shown) {
+    const page = await browser.newPage();
+    await setUp(page);
+    await page.goto(server.url);
+    const onScreen = text =>
+        page.waitForFunction(t => window.chisei.transcript.textContent.includes(t), {}, text);
+    await onScreen('(batti un tasto per iniziare)');
+    await page.keyboard.press('s');
+    await page.keyboard.type(answers);
+    await page.keyboard.type(typed);
+    await onScreen(shown);
+    await new Promise(resolve => setTimeout(resolve, 300)); // a frame or two, for the caret
+    await page.screenshot({ path: path.join(out, file) });
+    await page.close();
+}
+
+await shoot('web.png', page => page.setViewport({ width: 760, height: 420 }), '', 'c', 'e) carogne');
+await shoot('web-phone.png', page => page.emulate({ ...KnownDevices['Pixel 5'],
+    viewport: { width: 360, height: 740, deviceScaleFactor: 1.5, isMobile: true, hasTouch: true } }),
+'a\nb\nc\nd\ne\n', 'c', 'e) Le iene (di');
 await browser.close();
 server.close();

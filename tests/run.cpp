@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <sys/personality.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,6 +201,11 @@ void set_wine_environment(const std::string &program)
     setenv("WINEPREFIX", prefix.c_str(), 1);
     // wine's console talks to a terminal in the locale's encoding.
     setenv("LC_ALL", "C.UTF-8", 1);
+    // Debian's wine has no preloader to keep the addresses it needs free:
+    // with the address space laid out at random, now and then one is taken
+    // and wine ends before the program starts ("failed to map the shared
+    // user data"). Without randomization, it always finds them.
+    personality(ADDR_NO_RANDOMIZE);
 }
 
 namespace {

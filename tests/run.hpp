@@ -36,8 +36,8 @@ run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
 
 bool windows_build();
 bool web_build();
-// The environment chisei.exe runs in under wine: the wine prefix beside it
-// and a UTF-8 locale.
+// The environment chisei.exe runs in under wine: the wine prefix beside it,
+// a UTF-8 locale, and no address space randomization.
 void set_wine_environment(const std::string &program);
 
 // A file for wine's own messages during one run of the Windows build (its

@@ -1,24 +1,23 @@
-// A terminal's line discipline, as a terminal driver keeps one between the
-// keyboard and a program: the program reads whole lines, typed with echo and
-// edited with Backspace, or takes one key raw, without echo. It knows nothing
-// of the page (no DOM) nor of the program behind it.
+// What stands between the keyboard and the program, as a terminal driver
+// does: the program reads whole lines (typed and edited in the page's text
+// field, echoed when delivered) or takes one key, without echo. It knows
+// nothing of the page (no DOM) nor of the program behind it.
 //
-//   const tty = new LineDiscipline(text => terminal.write(text));
-//   terminal.onData(data => tty.input(data));   // what the keyboard sends
-//   tty.output(bytes);                          // what the program writes (UTF-8)
-//   await tty.read(size);  // the next line (UTF-8 bytes, up to size); empty at the end
-//   await tty.key();       // one key, as the code of its first character
+//   const tty = new LineDiscipline(text => transcript.add(text));
+//   tty.output(bytes);      // what the program writes (UTF-8)
+//   await tty.read(size);   // the next delivered line (UTF-8 bytes, up to size); empty at the end
+//   await tty.key();        // one key, as the code of its first character
+//   tty.deliver(text);      // Enter in the field: the line, with a line feed
+//   tty.endInput(text);     // Ctrl-D in the field: the end of the input, or the text as it is
+//   tty.type(keys);         // keys pressed while no line is read, as a terminal sends them
+//   tty.interrupt();        // Ctrl-C
 //
-// Keys typed while the program does neither wait in order for the next read
-// or key, as a terminal keeps them. Enter delivers the line with a line feed;
-// Ctrl-D on an empty line ends the input (every later read is empty), on a
-// non-empty one delivers it as it is; Ctrl-C ends the run: onInterrupt is
-// called, and nothing more is read.
-//
-// What the screen is to show (echo and output) is handed over in one piece
-// when the program waits for the keyboard, or when keys typed into a line
-// have been echoed: a terminal shows the echo of Enter and the program's
-// answer to it in one frame.
+// Keys pressed while no line is read wait in order for the next key wait or
+// read, as a terminal keeps them: a key wait takes one whole key (an escape
+// sequence, or one character); a read edits them into a line (Backspace
+// erases, Enter delivers, Ctrl-D as in the field) and hands what is left of
+// an unfinished line to the field through onWait. onWait(kind, rest) tells
+// what the program waits for: 'line', 'key', or null once the run is over.
 
 const encoder = new TextEncoder();
 
@@ -37,34 +36,21 @@ export function keyLength(s) {
 }
 
 export class LineDiscipline {
-    constructor(write) {
-        this.write = write; // writes text to the screen
-        this.screen = ''; // text for the screen, not yet written
+    constructor(echo) {
+        this.echo = echo; // shows text in the transcript
         this.decoder = new TextDecoder();
-        this.pending = ''; // typed, not yet taken by a read or a key wait
-        this.line = []; // the line being edited, one character an entry
-        this.unread = new Uint8Array(0); // a delivered line, past what a read took
-        this.ended = false; // Ctrl-D on an empty line
+        this.pending = ''; // keys pressed while no line was read, not yet taken
+        this.line = ''; // a line being edited from those keys
+        this.lines = []; // delivered and not yet read; an empty one is the end of the input
+        this.ended = false; // the end of the input has been read
         this.closed = false; // Ctrl-C, or the run is over
         this.waiting = null; // the read or key wait in progress
+        this.onWait = () => {};
         this.onInterrupt = () => {};
     }
 
-    input(data) {
-        if (this.closed) return;
-        if (data.includes('\x03')) {
-            this.show('^C\r\n');
-            this.close();
-            this.onInterrupt();
-            return;
-        }
-        this.pending += data;
-        this.serve();
-        if (this.waiting) this.flush(); // the line is still being typed
-    }
-
     output(bytes) {
-        this.show(this.decoder.decode(bytes, { stream: true }).replace(/\n/g, '\r\n'));
+        this.echo(this.decoder.decode(bytes, { stream: true }));
     }
 
     read(size) {
@@ -75,21 +61,45 @@ export class LineDiscipline {
         return this.wait({ line: false });
     }
 
+    deliver(text) {
+        this.queue(`${text}\n`);
+    }
+
+    // Ctrl-D: on an empty line the end of the input, else the line as it is.
+    endInput(text) {
+        this.queue(text);
+    }
+
+    type(keys) {
+        if (this.closed) return;
+        this.pending += keys;
+        this.serve();
+    }
+
+    interrupt() {
+        if (this.closed) return;
+        this.echo('^C\n');
+        this.close();
+        this.onInterrupt();
+    }
+
     // No more input: keys are ignored, and a wait in progress is never kept.
     close() {
         this.closed = true;
         this.waiting = null;
-        this.flush();
+        this.onWait(null);
     }
 
-    show(text) {
-        this.screen += text;
+    queue(text) {
+        if (this.closed) return;
+        this.add(text);
+        this.serve();
     }
 
-    flush() {
-        if (this.screen === '') return;
-        this.write(this.screen);
-        this.screen = '';
+    // A delivered line, shown as its echo.
+    add(text) {
+        this.echo(text);
+        this.lines.push(encoder.encode(text));
     }
 
     wait(request) {
@@ -97,7 +107,7 @@ export class LineDiscipline {
             if (this.closed) return;
             this.waiting = { ...request, resolve };
             this.serve();
-            if (this.waiting) this.flush(); // the program waits for the keyboard
+            if (this.waiting !== null) this.onWait(request.line ? 'line' : 'key', this.takeRest());
         });
     }
 
@@ -105,7 +115,7 @@ export class LineDiscipline {
         const w = this.waiting;
         if (!w) return;
         const result = w.line ? this.takeLine(w.size) : this.takeKey();
-        if (result === null) return; // not yet: wait for more keys
+        if (result === null) return; // not yet: wait for more
         this.waiting = null;
         w.resolve(result);
     }
@@ -117,45 +127,40 @@ export class LineDiscipline {
         return code;
     }
 
-    // The next part of a delivered line, or null while the line is typed.
+    // The next part of a delivered line, or null while there is none.
     takeLine(size) {
-        if (this.unread.length === 0 && !this.ended && !this.edit()) return null;
-        const part = this.unread.subarray(0, size);
-        this.unread = this.unread.subarray(part.length);
+        if (this.ended) return new Uint8Array(0);
+        if (this.lines.length === 0) this.edit();
+        if (this.lines.length === 0) return null;
+        const part = this.lines[0].subarray(0, size);
+        if (part.length === 0) this.ended = true;
+        if (part.length === this.lines[0].length) this.lines.shift();
+        else this.lines[0] = this.lines[0].subarray(size);
         return part;
     }
 
-    // Takes pending keys into the line until it is delivered (true).
+    // Edits pending keys into a line, until one line is delivered.
     edit() {
-        while (this.pending !== '') {
+        while (this.pending !== '' && this.lines.length === 0) {
             const length = keyLength(this.pending);
             const key = this.pending.slice(0, length);
             this.pending = this.pending.slice(length);
-            if (key === '\r' || key === '\n') {
-                this.show('\r\n');
-                return this.deliver('\n');
-            }
-            if (key === '\x04') {
-                if (this.line.length === 0) this.ended = true;
-                return this.deliver('');
-            }
-            if (key === '\x7f' || key === '\b') {
-                if (this.line.length > 0) {
-                    this.line.pop();
-                    this.show('\b \b');
-                }
-            } else if (key === '\t' || key.charCodeAt(0) >= 0x20) {
-                // Other control keys and escape sequences have no place in a line.
-                this.line.push(key);
-                this.show(key);
-            }
+            if (key === '\r' || key === '\n') this.add(`${this.takeLineText()}\n`);
+            else if (key === '\x04') this.add(this.takeLineText());
+            else if (key === '\x7f' || key === '\b') this.line = [...this.line].slice(0, -1).join('');
+            // Other control keys and escape sequences have no place in a line.
+            else if (key === '\t' || key.charCodeAt(0) >= 0x20) this.line += key;
         }
-        return false;
     }
 
-    deliver(end) {
-        this.unread = encoder.encode(this.line.join('') + end);
-        this.line = [];
-        return true;
+    takeLineText() {
+        const text = this.line;
+        this.line = '';
+        return text;
+    }
+
+    // What was typed of a line before the field took over its editing.
+    takeRest() {
+        return this.waiting?.line ? this.takeLineText() : '';
     }
 }
