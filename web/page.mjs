@@ -220,9 +220,13 @@ field.addEventListener('paste', e => {
 });
 
 // A tap or click on the console: at a key wait, the key. It gives the field
-// the focus inside the tap, so that a phone raises its keyboard.
-scroller.addEventListener('click', () => {
-    if (!tty || tty.closed || selected()) return;
+// the focus inside the tap, so that a phone raises its keyboard. A press
+// that moves before it lets go selects text instead.
+let pressedAt = [0, 0];
+scroller.addEventListener('pointerdown', e => (pressedAt = [e.clientX, e.clientY]));
+scroller.addEventListener('click', e => {
+    const moved = Math.hypot(e.clientX - pressedAt[0], e.clientY - pressedAt[1]) > 10;
+    if (!tty || tty.closed || moved) return;
     if (waitingFor === 'key') {
         field.blur();
         field.focus();
