@@ -137,7 +137,7 @@ function lineKey(e) {
 }
 
 document.addEventListener('keydown', e => {
-    if (!tty || tty.closed) return;
+    if (!tty || tty.closed || typeof e.key !== 'string') return; // (autofill sends keys without one)
     dropping = null;
     if (isCtrl(e, 'c')) {
         if (selected()) return; // copies, as terminals in browsers do
