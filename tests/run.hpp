@@ -29,8 +29,9 @@ struct run_result {
 // standard streams for the page's terminal.
 // nonblocking_slow_reader: standard output is a non-blocking pipe that is
 // not read until it is well filled. refusing_one_write: a pipe whose third
-// write fails (ENOSPC), and no other (the Linux build only). nonblocking_late: standard input is a
-// non-blocking pipe, and the answers come only once question 1 is shown.
+// write fails (ENOSPC) and no other, through a preloaded library (not for
+// the Windows build). nonblocking_late: standard input is a non-blocking
+// pipe, and the answers come only once question 1 is shown.
 run_result run_chisei(const std::string &input, output_to out = output_to::pipe,
                       input_from in = input_from::pipe);
 
