@@ -7,7 +7,7 @@
 // has ended the page says how, and offers a new quiz. window.chisei gives the
 // transcript and a promise of the current run's exit status.
 import createChisei from 'chisei';
-import { LineDiscipline } from './line_discipline.mjs';
+import { keyLength, LineDiscipline } from './line_discipline.mjs';
 
 const $ = id => document.getElementById(id);
 const app = $('app');
@@ -99,7 +99,6 @@ function keyCodes(e) {
     return named[e.key] ?? null;
 }
 
-const firstCharacter = text => String.fromCodePoint(text.codePointAt(0));
 const isCtrl = (e, letter) => e.ctrlKey && !e.altKey && !e.metaKey && e.key.toLowerCase() === letter;
 const viaInputMethod = e => e.keyCode === 229 || e.key === 'Unidentified' || e.key === 'Process';
 
@@ -112,6 +111,14 @@ function takeKey(keys) {
     waitingFor = null;
     hint.hidden = true;
     tty.type(keys);
+}
+
+// Keys while no line is read: at a key wait the first is the key, and the
+// rest of a text sent with it is dropped; before the program is ready, all
+// wait in order.
+function press(keys) {
+    if (waitingFor === 'key') takeKey(keys.slice(0, keyLength(keys)));
+    else tty.type(keys);
 }
 
 function enter() {
@@ -152,10 +159,11 @@ document.addEventListener('keydown', e => {
             takeKey('\0');
             dropping = field.value;
         }
-    } else if (keyCodes(e) !== null) {
+    } else {
+        const keys = keyCodes(e);
+        if (keys === null) return;
         e.preventDefault();
-        if (waitingFor === 'key') takeKey(keyCodes(e));
-        else tty.type(keyCodes(e));
+        press(keys);
         if (document.activeElement !== field) field.focus();
     }
 });
@@ -176,11 +184,8 @@ field.addEventListener('beforeinput', e => {
             enter();
         }
     } else if (lineBreak || e.data) {
-        // Text at a key wait is one key; before the program is ready, keys.
         e.preventDefault();
-        const keys = lineBreak ? '\r' : e.data;
-        if (waitingFor === 'key') takeKey(firstCharacter(keys));
-        else tty.type(keys);
+        press(lineBreak ? '\r' : e.data);
     }
 });
 
@@ -207,9 +212,10 @@ field.addEventListener('paste', e => {
     const text = e.clipboardData.getData('text/plain');
     if (waitingFor === 'line' && !/[\r\n]/.test(text)) return; // the field's own
     e.preventDefault();
-    if (text === '') return;
-    if (waitingFor === 'key') return takeKey(firstCharacter(text));
-    if (waitingFor !== 'line') return tty.type(text);
+    if (waitingFor !== 'line') {
+        if (text !== '') press(text);
+        return;
+    }
     const [first, ...more] = text.split(/\r\n|\r|\n/);
     field.setRangeText(first, field.selectionStart, field.selectionEnd, 'end');
     for (const line of more) {
@@ -243,7 +249,7 @@ function waitsFor(kind, rest) {
     hint.hidden = kind !== 'key';
     if (rest) field.value = rest + field.value;
     if (kind === 'key' && field.value !== '') {
-        const key = firstCharacter(field.value);
+        const key = field.value.slice(0, keyLength(field.value));
         field.value = field.value.slice(key.length);
         takeKey(key);
     }
