@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix and checks what a user gets there:
 # the program, which runs a complete quiz (with or without arguments), and
-# its manual page, which groff reads without a warning.
-# cmake -DBUILD_DIR=... -DPREFIX=... -DSOURCE_DIR=... -P install_check.cmake
+# its manual page, which groff reads without a warning; and nothing else.
+# cmake -DBUILD_DIR=... -DPREFIX=... -DPROGRAM=bin/chisei [-DMANUAL=...]
+#       -P install_check.cmake    (PROGRAM and MANUAL within PREFIX)
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -9,13 +10,15 @@ if(NOT status EQUAL 0)
     message(FATAL_ERROR "cmake --install failed")
 endif()
 
-set(program "${PREFIX}/bin/chisei")
-set(manual "${PREFIX}/share/man/man6/chisei.6")
-foreach(file "${program}" "${manual}")
-    if(NOT EXISTS "${file}")
-        message(FATAL_ERROR "not installed: ${file}")
-    endif()
-endforeach()
+file(GLOB_RECURSE installed RELATIVE "${PREFIX}" "${PREFIX}/*")
+list(SORT installed)
+set(expected ${PROGRAM} ${MANUAL})
+list(SORT expected)
+if(NOT installed STREQUAL expected)
+    message(FATAL_ERROR "installed: ${installed}; expected: ${expected}")
+endif()
+set(program "${PREFIX}/${PROGRAM}")
+set(manual "${PREFIX}/${MANUAL}")
 
 file(WRITE "${PREFIX}/answers" "abcdeabc\n")
 foreach(args "" "--help" "-x;extra")
@@ -28,7 +31,7 @@ foreach(args "" "--help" "-x;extra")
 endforeach()
 
 find_program(GROFF groff)
-if(GROFF)
+if(GROFF AND MANUAL)
     execute_process(COMMAND "${GROFF}" -man -ww -z "${manual}" ERROR_VARIABLE warnings
                     RESULT_VARIABLE status)
     if(NOT status EQUAL 0 OR NOT warnings STREQUAL "")

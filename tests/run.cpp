@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <elf.h>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -27,6 +28,27 @@ const char *env_or(const char *name, const char *fallback)
 void set_nonblocking(int fd)
 {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+// The qemu that runs a Linux build for another CPU, as its ELF header names
+// the CPU; nullptr for this machine's own, or a build that is no ELF file.
+const char *qemu_for(const std::string &program)
+{
+    unsigned char h[EI_NIDENT + 4] = {};
+    std::ifstream(program, std::ios::binary).read(reinterpret_cast<char *>(h), sizeof h);
+    if (std::memcmp(h, ELFMAG, SELFMAG) != 0)
+        return nullptr;
+    const unsigned char *m = h + EI_NIDENT + 2; // e_machine, in the file's byte order
+    switch (h[EI_DATA] == ELFDATA2MSB ? m[0] << 8 | m[1] : m[1] << 8 | m[0]) {
+    case EM_AARCH64:
+        return "qemu-aarch64-static";
+    case EM_386:
+        return "qemu-i386-static";
+    case EM_S390:
+        return "qemu-s390x-static";
+    default:
+        return nullptr;
+    }
 }
 
 [[noreturn]] void exec_chisei(int in_fd, int out_fd, int err_fd, int wine_err_fd, output_to out,
@@ -53,15 +75,18 @@ void set_nonblocking(int fd)
         setenv("LD_PRELOAD", CHISEI_REFUSE_WRITE, 1);
     dup2(err_fd, 2);
     std::string program = env_or("CHISEI_PROGRAM", "chisei");
+    const char *qemu = qemu_for(program);
     if (web_build()) {
         std::string host = CHISEI_TEST_DIR "/web/run_node.mjs";
         execlp("node", "node", host.c_str(), program.c_str(), static_cast<char *>(nullptr));
-    } else if (!windows_build()) {
-        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
-    } else {
+    } else if (windows_build()) {
         set_wine_environment(program);
         dup2(wine_err_fd, 2);
         execlp("wine", "wine", program.c_str(), static_cast<char *>(nullptr));
+    } else if (qemu) {
+        execlp(qemu, qemu, program.c_str(), static_cast<char *>(nullptr));
+    } else {
+        execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     }
     _exit(127);
 }

@@ -26,7 +26,9 @@ struct run_result {
 // CHISEI_PROGRAM names the binary. A chisei.exe is the Windows build: it
 // runs under wine, with the wine prefix beside it, and writes code page 850
 // and CR LF. A chisei.js is the web build: it runs under node, with node's
-// standard streams for the page's terminal.
+// standard streams for the page's terminal. A Linux build for another CPU
+// (arm64, i386, s390x) runs under qemu's user mode, with the C library that
+// Debian's multiarch installs for that CPU.
 // nonblocking_slow_reader: standard output is a non-blocking pipe that is
 // not read until it is well filled. refusing_one_write: a pipe whose third
 // write fails (ENOSPC) and no other, through a preloaded library (not for
