@@ -10,7 +10,7 @@
 // FAIL against each target.
 // Usage: node bench/web.mjs build/web [PAGE]   (PAGE: chisei.html)
 import { KnownDevices, PredefinedNetworkConditions } from 'puppeteer-core';
-import { launch, serve } from '../tests/web/chromium.mjs';
+import { launch, serve } from '../tests/web/browsers.mjs';
 
 const [folder = 'build/web', pageFile = 'chisei.html'] = process.argv.slice(2);
 const phoneLoads = 5; // of each page, in turns

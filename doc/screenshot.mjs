@@ -4,7 +4,7 @@
 // typed. Usage: node doc/screenshot.mjs build/web doc
 import path from 'node:path';
 import { KnownDevices } from 'puppeteer-core';
-import { launch, serve } from '../tests/web/chromium.mjs';
+import { launch, serve } from '../tests/web/browsers.mjs';
 
 const [folder = 'build/web', out = 'doc'] = process.argv.slice(2);
 const server = await serve(folder);

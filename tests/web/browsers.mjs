@@ -1,5 +1,6 @@
-// Debian's chromium, headless, and a static server on loopback for the page's
-// folder: what the browser tests, the benchmark and the screenshot share.
+// Debian's chromium and firefox-esr, headless, and a static server on
+// loopback for the page's folder: what the browser tests, the benchmark and
+// the screenshot share.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -38,8 +39,14 @@ export async function serve(folder, { gzip = false, pages = {} } = {}) {
     });
 }
 
-// Chromium with a profile of its own, removed again by close().
-export async function launch() {
+// Chromium, or Firefox (driven over WebDriver BiDi), with a profile of its
+// own, removed again by close(). Firefox lets a page write its clipboard
+// without a click first (its preference for tests), as chromium does once
+// a test grants the permission.
+export async function launch(engine = 'chromium') {
+    if (engine === 'firefox')
+        return puppeteer.launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr',
+            extraPrefsFirefox: { 'dom.events.testing.asyncClipboard': true } });
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-chromium-'));
     const browser = await puppeteer.launch({
         executablePath: '/usr/bin/chromium', userDataDir: profile,
