@@ -1,14 +1,18 @@
 // Puts the web page together as one HTML file that needs nothing else: the
-// page's script with the program (chisei.js, its WebAssembly inside) bundled
-// and minified by esbuild, and its style minified by esbuild, each written
-// into web/index.html at the mark that holds its place. Opened from any
-// static host or as a file, it loads nothing from elsewhere.
+// page's script with the program's glue (chisei.js) bundled and minified by
+// esbuild, its style minified by esbuild, the program's WebAssembly
+// (chisei.wasm, beside chisei.js) as the text of a data block, and what the
+// program writes before it first waits, as the page's transcript shows it,
+// each written into web/index.html at the mark that holds its place. Opened
+// from any static host or as a file, it loads nothing from elsewhere, and
+// shows the program's first lines before its script has run.
 // Usage: node web/build.mjs NPM_DIR CHISEI_JS OUTPUT.html...
 //   NPM_DIR: where package-lock.json's esbuild is installed (node_modules)
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { hangingIndent } from './transcript.mjs';
 
 const [npmDir, program, ...outputs] = process.argv.slice(2);
 if (!npmDir || !program || outputs.length === 0) {
@@ -17,6 +21,7 @@ if (!npmDir || !program || outputs.length === 0) {
 }
 const esbuild = createRequire(path.resolve(npmDir, 'package.json'))('esbuild');
 const web = path.dirname(fileURLToPath(import.meta.url));
+const wasmBinary = fs.readFileSync(program.replace(/\.js$/, '.wasm'));
 
 // `import createChisei from 'chisei'` is the program, as built.
 const programPlugin = {
@@ -46,19 +51,56 @@ const script = await bundle('page.mjs', {
     plugins: [programPlugin],
     // Reached only when the program runs under node, never in a page.
     external: ['fs', 'path'],
-    // The page fetches nothing: the program's WebAssembly is inside it, and
-    // is taken from there at once rather than fetched from its data: URL.
-    define: { fetch: 'undefined' },
 });
 const style = await bundle('page.css', {});
+// (The script's control characters, in its strings, written as escapes.)
+const escaped = script.replace(/[\0-\x08\x0b-\x1f\x7f-\x9f]/g, c => `\\x${c.charCodeAt(0).toString(16).padStart(2, '0')}`);
+
+// The program run once, with no input: what it writes until it first waits
+// for a key or a line.
+async function firstOutput() {
+    const createChisei = createRequire(import.meta.url)(path.resolve(program));
+    const decoder = new TextDecoder();
+    let text = '', waits;
+    const waited = new Promise(resolve => (waits = resolve));
+    const never = () => (waits(), new Promise(() => {}));
+    const host = { write: bytes => ((text += decoder.decode(bytes, { stream: true })), true), read: never, key: never };
+    const chisei = await createChisei({ host, wasmBinary });
+    chisei.ccall('main', 'number', [], [], { async: true });
+    await waited;
+    return text;
+}
+
+// Text as the transcript's lines: an element a line, the last one marked
+// if it has no line end yet.
+function asLines(text) {
+    const escape = line => line.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+    const lines = text.split('\n');
+    const last = lines.pop();
+    const element = (line, open) => {
+        const hang = hangingIndent(line);
+        return `<div${open ? ' data-open' : ''}${hang ? ` style="--hang:${hang}ch"` : ''}>${escape(line)}</div>`;
+    };
+    return lines.map(line => element(line, false)).join('') + (last === '' ? '' : element(last, true));
+}
+const intro = asLines(await firstOutput());
+
+// The WebAssembly as the text of the page's data block (page.mjs reads it
+// back): byte b as the character b, but for the control characters, which
+// have no place in an HTML page, and the < that could end the block: those
+// are the character 0x100 + b.
+const special = b => b < 0x20 || (b >= 0x7f && b < 0xa0) || b === 0x3c;
+const wasmText = String.fromCharCode(...Array.from(wasmBinary, b => (special(b) ? 0x100 + b : b)));
 
 // Each inlined text in place of its mark; neither may end its element early.
 let html = fs.readFileSync(path.join(web, 'index.html'), 'utf8');
-for (const [mark, text, tag] of [['<!-- page.css -->', style, 'style'], ['<!-- page.mjs -->', script, 'script']]) {
+for (const [mark, text, tag] of [['<!-- page.css -->', style, 'style'], ['<!-- intro -->', intro, null],
+    ['<!-- chisei.wasm -->', wasmText, 'script'], ['<!-- page.mjs -->', escaped, 'script']]) {
     if (html.split(mark).length !== 2) throw new Error(`index.html must hold ${mark} once`);
-    if (text.toLowerCase().includes(`</${tag}`)) throw new Error(`the ${tag} holds </${tag}`);
+    if (tag && text.toLowerCase().includes(`</${tag}`)) throw new Error(`the ${tag} holds </${tag}`);
     html = html.replace(mark, () => text);
 }
+if (/[\0-\x08\x0b-\x1f\x7f-\x9f]/.test(html)) throw new Error('the page holds a control character');
 for (const output of outputs) {
     fs.mkdirSync(path.dirname(output), { recursive: true });
     fs.writeFileSync(output, html);

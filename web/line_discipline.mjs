@@ -18,6 +18,12 @@
 // erases, Enter delivers, Ctrl-D as in the field) and hands what is left of
 // an unfinished line to the field through onWait. onWait(kind, rest) tells
 // what the program waits for: 'line', 'key', or null once the run is over.
+//
+// The screen may show text already when the program starts (the page holds
+// what the program writes first): new LineDiscipline(echo, shown). The
+// program's output is then taken as shown as long as it is that text; once
+// it differs, or the program waits for input before writing all of it, the
+// screen is drawn again with what the program wrote: echo(text, true).
 
 const encoder = new TextEncoder();
 
@@ -36,8 +42,10 @@ export function keyLength(s) {
 }
 
 export class LineDiscipline {
-    constructor(echo) {
-        this.echo = echo; // shows text in the transcript
+    constructor(echo, shown = '') {
+        this.echo = echo; // shows text in the transcript; with true, in place of all it shows
+        this.shown = shown; // on the screen already, and not yet written by the program
+        this.written = ''; // what the program wrote of it so far
         this.decoder = new TextDecoder();
         this.pending = ''; // keys pressed while no line was read, not yet taken
         this.line = ''; // a line being edited from those keys
@@ -50,7 +58,27 @@ export class LineDiscipline {
     }
 
     output(bytes) {
-        this.echo(this.decoder.decode(bytes, { stream: true }));
+        const text = this.decoder.decode(bytes, { stream: true });
+        if (this.shown === '') {
+            this.echo(text);
+        } else if (this.shown.startsWith(text)) {
+            this.shown = this.shown.slice(text.length);
+            this.written += text;
+        } else if (text.startsWith(this.shown)) {
+            const rest = text.slice(this.shown.length);
+            this.shown = this.written = '';
+            if (rest !== '') this.echo(rest);
+        } else {
+            this.redraw(text);
+        }
+    }
+
+    // The screen shows what the program did not write: all it wrote, in place.
+    redraw(text = '') {
+        if (this.shown === '') return;
+        const all = this.written + text;
+        this.shown = this.written = '';
+        this.echo(all, true);
     }
 
     read(size) {
@@ -78,6 +106,7 @@ export class LineDiscipline {
 
     interrupt() {
         if (this.closed) return;
+        this.redraw();
         this.echo('^C\n');
         this.close();
         this.onInterrupt();
@@ -85,6 +114,7 @@ export class LineDiscipline {
 
     // No more input: keys are ignored, and a wait in progress is never kept.
     close() {
+        this.redraw();
         this.closed = true;
         this.waiting = null;
         this.onWait(null);
@@ -103,6 +133,7 @@ export class LineDiscipline {
     }
 
     wait(request) {
+        this.redraw();
         return new Promise(resolve => {
             if (this.closed) return;
             this.waiting = { ...request, resolve };

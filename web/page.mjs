@@ -8,6 +8,7 @@
 // transcript and a promise of the current run's exit status.
 import createChisei from 'chisei';
 import { keyLength, LineDiscipline } from './line_discipline.mjs';
+import { hangingIndent } from './transcript.mjs';
 
 const $ = id => document.getElementById(id);
 const app = $('app');
@@ -29,9 +30,28 @@ const endings = {
 
 let open = null; // the last line, until its line end comes
 
+// What the transcript shows when the page opens: what the program writes
+// first, put there when the page was built, the last line marked if it is
+// still open.
+function shownAlready() {
+    const lines = [...transcript.children];
+    open = lines.at(-1)?.hasAttribute('data-open') ? lines.at(-1) : null;
+    const text = lines.map(line => `${line.textContent}\n`).join('');
+    return open ? text.slice(0, -1) : text;
+}
+
+function layOut(line) {
+    const hang = hangingIndent(line.textContent);
+    if (hang) line.style.setProperty('--hang', `${hang}ch`);
+}
+
 // Adds text to the transcript, each line as one element added whole, so
-// that a screen reader hears it once.
-function show(text) {
+// that a screen reader hears it once; with fresh, in place of all it shows.
+function show(text, fresh) {
+    if (fresh) {
+        transcript.replaceChildren();
+        open = null;
+    }
     const parts = text.split('\n');
     parts.forEach((part, i) => {
         const ended = i < parts.length - 1;
@@ -42,7 +62,10 @@ function show(text) {
             open.textContent = part;
             transcript.append(open);
         }
-        if (ended) open = null;
+        if (ended && open) {
+            layOut(open);
+            open = null;
+        }
     });
     keepInView();
 }
@@ -257,9 +280,13 @@ function waitsFor(kind, rest) {
 
 // ---- A run ----------------------------------------------------------------
 
-// One run of the program, from an empty transcript to its exit status.
+// The program's WebAssembly, held in the page as the text of a data block:
+// each character's low byte is one of its bytes.
+const wasmBinary = () => Uint8Array.from($('program').textContent, c => c.charCodeAt(0) & 0xff);
+
+// One run of the program, from what the transcript shows to its exit status.
 async function run() {
-    const current = (tty = new LineDiscipline(show));
+    const current = (tty = new LineDiscipline(show, shownAlready()));
     current.onWait = waitsFor;
     const interrupted = new Promise(resolve => (current.onInterrupt = () => resolve(130)));
     const host = {
@@ -267,7 +294,7 @@ async function run() {
         read: size => current.read(size),
         key: () => current.key(),
     };
-    const program = await createChisei({ host });
+    const program = await createChisei({ host, wasmBinary: wasmBinary() });
     try {
         return await Promise.race([program.ccall('main', 'number', [], [], { async: true }), interrupted]);
     } finally {
@@ -289,8 +316,6 @@ function finish(text, offerAgain) {
 }
 
 function start() {
-    transcript.replaceChildren();
-    open = null;
     end.hidden = true;
     field.value = '';
     field.disabled = false;
@@ -309,6 +334,7 @@ function start() {
 
 window.chisei = { transcript, exit: null };
 again.addEventListener('click', () => {
+    transcript.replaceChildren();
     start();
     field.focus();
 });

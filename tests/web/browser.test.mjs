@@ -19,9 +19,18 @@ const engines = ['chromium', 'firefox'];
 const browsers = {};
 let server;
 
+// The page as built, but for a word of its first line: the program writes
+// what it writes, whatever the page held.
+function altered() {
+    const html = fs.readFileSync(path.join(folder, 'chisei.html'), 'utf8');
+    const changed = html.replace('<div>Rispondi alle domande', '<div>Rispondete alle domande');
+    assert.notEqual(changed, html, 'the page holds the first line');
+    return changed;
+}
+
 before(async () => {
     assert.ok(folder && fs.existsSync(path.join(folder, 'chisei.html')), 'CHISEI_WEB_PAGE');
-    server = await serve(folder);
+    server = await serve(folder, { pages: { '/altered.html': altered() } });
     for (const engine of engines) browsers[engine] = await launch(engine);
     // The page may write the clipboard, for a real paste (Ctrl-V) of it.
     await browsers.chromium.defaultBrowserContext().overridePermissions(server.url.slice(0, -1),
@@ -171,6 +180,8 @@ const rows = [
         await page.evaluate(() => window.testStart());
     }, answers: () => {} },
     { name: 'the page opened as a file', file: true },
+    { name: 'a page whose first line differs from what the program writes shows the program\'s',
+        url: 'altered.html', check: s => assert.ok(s.startsWith('Rispondi alle domande') && !s.includes('Rispondete'), s) },
     ...Object.entries(keyboards).map(([name, keys], i) => ({
         name: `on a phone, a tap starts; answers typed: ${name}`, width: i === 0 ? 320 : 360,
         start: async page => {
@@ -204,17 +215,29 @@ const rows = [
     } },
 ];
 
-// Words broken across lines in the transcript, and whether the page scrolls sideways.
+// Words broken across lines in the transcript; lines wrapped elsewhere than
+// under their text (after a label such as "a) " they go on under the text
+// that follows it); and whether the page scrolls sideways.
 function wrapping() {
-    const broken = [];
-    for (const line of window.chisei.transcript.children)
-        for (const m of line.textContent.matchAll(/\S+/g)) {
-            const range = document.createRange();
-            range.setStart(line.firstChild, m.index);
-            range.setEnd(line.firstChild, m.index + m[0].length);
-            if (new Set([...range.getClientRects()].map(r => r.top)).size > 1) broken.push(m[0]);
-        }
-    return { broken, sideways: document.documentElement.scrollWidth > window.innerWidth };
+    const broken = [], misaligned = [];
+    const rects = (line, from, to) => {
+        const range = document.createRange();
+        range.setStart(line.firstChild, from);
+        range.setEnd(line.firstChild, to);
+        return [...range.getClientRects()];
+    };
+    for (const line of window.chisei.transcript.children) {
+        const text = line.textContent;
+        for (const m of text.matchAll(/\S+/g))
+            if (new Set(rects(line, m.index, m.index + m[0].length).map(r => r.top)).size > 1) broken.push(m[0]);
+        if (text === '') continue;
+        const starts = new Map(); // where each row of the line starts, by its top
+        for (const r of rects(line, 0, text.length)) starts.set(r.top, Math.min(r.left, starts.get(r.top) ?? r.left));
+        const label = /^[a-e]\) /.test(text) ? 3 : 0;
+        const under = rects(line, label, label + 1)[0].left;
+        if ([...starts.values()].slice(1).some(left => Math.abs(left - under) > 1)) misaligned.push(text);
+    }
+    return { broken, misaligned, sideways: document.documentElement.scrollWidth > window.innerWidth };
 }
 
 // One row's run in one browser.
@@ -230,7 +253,7 @@ async function play(browser, row) {
                 const ready = new Promise(resolve => (window.testStart = resolve));
                 WebAssembly.instantiate = (...args) => ready.then(() => instantiate(...args));
             });
-        await page.goto(row.file ? `file://${path.resolve(folder, 'chisei.html')}` : server.url);
+        await page.goto(row.file ? `file://${path.resolve(folder, 'chisei.html')}` : server.url + (row.url ?? ''));
         if (!row.early) await waitFor(page, prompt);
         await (row.start ?? pressS)(page);
         await waitFor(page, 'e) carogne');
@@ -239,6 +262,7 @@ async function play(browser, row) {
         if (row.status === undefined) {
             const s = await waitFor(page, 'Sei uno scoiattolo!');
             assert.equal(count(s, 'e) '), 8, s); // no question asked again
+            assert.equal(count(s, prompt), 1, s); // the intro once, whether the page held it or not
             assert.equal(count(s, `${prompt}\n\n\n${q1}`), 1, s);
             assert.equal(await exitWithin(page, 300), 'running'); // waiting for a key
             assert.equal(await page.$eval('#hint', e => e.hidden), false);
@@ -247,7 +271,8 @@ async function play(browser, row) {
         assert.equal(await exitWithin(page, deadline), row.status ?? 0);
         await page.waitForSelector('#end:not([hidden])', { timeout: deadline });
         assert.equal(await page.$eval('#end-text', e => e.textContent), row.words ?? 'Il quiz è finito.');
-        if (row.width) assert.deepEqual(await page.evaluate(wrapping), { broken: [], sideways: false });
+        if (row.width)
+            assert.deepEqual(await page.evaluate(wrapping), { broken: [], misaligned: [], sideways: false });
         await row.check?.(await screen(page), page);
     } finally {
         await page.close();
@@ -271,15 +296,24 @@ test('a screen reader finds whole lines and the field\'s Italian label', async (
         node.children?.forEach(walk);
     };
     walk(await page.accessibility.snapshot());
-    assert.ok(texts.includes(`StaticText:${q1}`) && texts.includes('textbox:La tua risposta'), texts.join('\n'));
+    // (An option is read as it is written, its label and text together.)
+    assert.ok(texts.includes(`StaticText:${q1}`) && texts.includes('StaticText:a) plancton') &&
+        texts.includes('textbox:La tua risposta'), texts.join('\n'));
     await page.close();
 });
 
-test('without JavaScript or WebAssembly the page says what the quiz needs', async () => {
+// (Firefox's WebDriver BiDi cannot switch JavaScript off for one page.)
+test('without JavaScript the page shows the first lines and says what the quiz needs; without ' +
+    'WebAssembly it says so', async () => {
     const page = await browsers.chromium.newPage();
     await page.setJavaScriptEnabled(false);
-    await page.goto(server.url);
-    assert.match(await page.$eval('body', b => b.innerText), /serve JavaScript/);
+    for (const url of [server.url, `file://${path.resolve(folder, 'chisei.html')}`]) {
+        await page.goto(url);
+        const shown = await page.$eval('#transcript', t => t.innerText);
+        assert.ok(shown.includes('Alla fine apparirà il tuo profilo') && shown.includes(prompt), shown);
+        assert.match(await page.$eval('body', b => b.innerText), /serve JavaScript/);
+        assert.equal(await page.$eval('#answer', e => e.getBoundingClientRect().height), 0);
+    }
     await page.setJavaScriptEnabled(true);
     await page.evaluateOnNewDocument(() => delete window.WebAssembly);
     await page.goto(server.url);

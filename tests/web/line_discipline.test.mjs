@@ -12,9 +12,11 @@ const decoder = new TextDecoder();
 // in the field), ['type', keys] (keys while no line is read), ['read',
 // expected line] (read with a size of 4096 unless ['read', line, size]),
 // ['key', expected code], ['waits', 'read' | 'key', rest]: that wait is not
-// kept yet, and the field was handed rest; or ['shown', text]: what the
-// transcript shows by now. At the end the run is over, and the transcript
-// shows all it was given.
+// kept yet, and the field was handed rest; ['output', text]: the program
+// writes text; ['interrupt']: Ctrl-C; or ['shown', text]: what the transcript
+// shows by now. At the end the run is over, and the transcript shows all it
+// was given. A case may give, last, what the transcript shows when the run
+// starts (the page holds the program's first lines).
 const cases = [
     ['a delivered line is echoed at once, and read with its line feed',
         [['deliver', 'abc'], ['shown', 'abc\n'], ['read', 'abc\n']], 'abc\n'],
@@ -44,19 +46,31 @@ const cases = [
         [['type', 'ab'], ['waits', 'read', 'ab'], ['deliver', 'abc'], ['read', 'abc\n']], 'abc\n'],
     ['Ctrl-D typed ahead ends the input',
         [['type', 'ab\x04\x04'], ['read', 'ab'], ['read', '']], 'ab'],
+    ['what the screen shows already is not shown again, and what follows is',
+        [['output', 'a\n'], ['output', 'b\n'], ['shown', 'a\nb\n'], ['output', 'c\n'], ['deliver', 'x'],
+            ['read', 'x\n']], 'a\nb\nc\nx\n', 'a\nb\n'],
+    ['output written in other pieces than the lines shown',
+        [['output', 'a'], ['output', '\nb\nc'], ['output', '\n'], ['type', 'q'], ['key', 0x71]], 'a\nb\nc\n', 'a\nb\n'],
+    ['output that differs from what is shown: the screen shows what the program wrote',
+        [['output', 'a\n'], ['output', 'x\n'], ['shown', 'a\nx\n'], ['output', 'b\n']], 'a\nx\nb\n', 'a\nb\n'],
+    ['a wait before all that is shown was written: the screen shows what the program wrote',
+        [['output', 'a\n'], ['waits', 'key'], ['shown', 'a\n'], ['type', 'q'], ['key', 0x71]], 'a\n', 'a\nb\n'],
+    ['Ctrl-C before the program wrote what is shown', [['interrupt']], '^C\n', 'a\n'],
 ];
 
-for (const [name, steps, shown] of cases)
+for (const [name, steps, shown, already = ''] of cases)
     test(name, async () => {
-        let transcript = '';
+        let transcript = already;
         const field = [];
-        const tty = new LineDiscipline(text => (transcript += text));
+        const tty = new LineDiscipline((text, fresh) => (transcript = (fresh ? '' : transcript) + text), already);
         tty.onWait = (kind, rest) => kind === 'line' && field.push(rest);
         let waiting = null;
         for (const [what, value, extra] of steps) {
             if (what === 'deliver') tty.deliver(value);
             else if (what === 'end') tty.endInput(value);
             else if (what === 'type') tty.type(value);
+            else if (what === 'output') tty.output(new TextEncoder().encode(value));
+            else if (what === 'interrupt') tty.interrupt();
             else if (what === 'shown') assert.equal(transcript, value);
             if (!['read', 'key', 'waits'].includes(what)) continue;
             const size = what === 'read' ? (extra ?? 4096) : 4096;

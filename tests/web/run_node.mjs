@@ -7,7 +7,9 @@ import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 
-const createChisei = createRequire(import.meta.url)(path.resolve(process.argv[2]));
+const program = path.resolve(process.argv[2]);
+const createChisei = createRequire(import.meta.url)(program);
+const wasmBinary = fs.readFileSync(program.replace(/\.js$/, '.wasm'));
 
 // A descriptor handed over non-blocking answers EAGAIN: wait a moment.
 function pause(ms) {
@@ -42,5 +44,5 @@ const host = {
     },
 };
 
-const chisei = await createChisei({ host });
+const chisei = await createChisei({ host, wasmBinary });
 process.exitCode = await chisei.ccall('main', 'number', [], [], { async: true });
