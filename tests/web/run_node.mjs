@@ -2,7 +2,7 @@
 // standard input as the answer input and standard output as the screen:
 // the same pipe cases then run against it as against the other builds.
 // There is no keyboard here, so the key waits go straight through.
-// Usage: node run_node.mjs path/to/chisei.js
+// Usage: node run_node.mjs path/to/chisei.js   (its chisei.wasm beside it)
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
