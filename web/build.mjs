@@ -57,7 +57,7 @@ const style = await bundle('page.css', {});
 const escaped = script.replace(/[\0-\x08\x0b-\x1f\x7f-\x9f]/g, c => `\\x${c.charCodeAt(0).toString(16).padStart(2, '0')}`);
 
 // The program run once, with no input: what it writes until it first waits
-// for a key or a line.
+// for a key or a line (or ends).
 async function firstOutput() {
     const createChisei = createRequire(import.meta.url)(path.resolve(program));
     const decoder = new TextDecoder();
@@ -66,8 +66,7 @@ async function firstOutput() {
     const never = () => (waits(), new Promise(() => {}));
     const host = { write: bytes => ((text += decoder.decode(bytes, { stream: true })), true), read: never, key: never };
     const chisei = await createChisei({ host, wasmBinary });
-    chisei.ccall('main', 'number', [], [], { async: true });
-    await waited;
+    await Promise.race([waited, chisei.ccall('main', 'number', [], [], { async: true })]);
     return text;
 }
 
