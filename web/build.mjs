@@ -53,8 +53,10 @@ const script = await bundle('page.mjs', {
     external: ['fs', 'path'],
 });
 const style = await bundle('page.css', {});
-// (The script's control characters, in its strings, written as escapes.)
-const escaped = script.replace(/[\0-\x08\x0b-\x1f\x7f-\x9f]/g, c => `\\x${c.charCodeAt(0).toString(16).padStart(2, '0')}`);
+// The control characters an HTML page may not hold (all but tab and line
+// feed); the script's, in its strings, are written as escapes.
+const control = /[\0-\x08\x0b-\x1f\x7f-\x9f]/;
+const escaped = script.replace(new RegExp(control, 'g'), c => `\\x${c.charCodeAt(0).toString(16).padStart(2, '0')}`);
 
 // The program run once, with no input: what it writes until it first waits
 // for a key or a line (or ends).
@@ -99,7 +101,7 @@ for (const [mark, text, tag] of [['<!-- page.css -->', style, 'style'], ['<!-- i
     if (tag && text.toLowerCase().includes(`</${tag}`)) throw new Error(`the ${tag} holds </${tag}`);
     html = html.replace(mark, () => text);
 }
-if (/[\0-\x08\x0b-\x1f\x7f-\x9f]/.test(html)) throw new Error('the page holds a control character');
+if (control.test(html)) throw new Error('the page holds a control character');
 for (const output of outputs) {
     fs.mkdirSync(path.dirname(output), { recursive: true });
     fs.writeFileSync(output, html);
