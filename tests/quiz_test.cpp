@@ -85,6 +85,27 @@ const answer_case answer_cases[] = {
      14},
     {"f1_then_answer", "\x1bOPa\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 11},
     {"lone_escape", "\x1b\nabcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 9, 0},
+    // Keys with parameters (Ctrl+Up, Alt+Up, F5, Delete), each before the
+    // answer on its line: Windows shows the question again for each byte.
+    {"ctrl_up_then_answer", "\x1b[1;5Aa\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 14},
+    {"alt_up_then_answer", "\x1b[1;3Aa\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 14},
+    {"f5_then_answer", "\x1b[15~a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 13},
+    {"delete_then_answer", "\x1b[3~a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 12},
+    // A sequence is taken whole up to 34 bytes (ESC [, 31 parameter bytes,
+    // its final byte); a longer one is no key, and each of its bytes is a
+    // wrong answer, as on Windows.
+    {"longest_sequence_then_answer", "\x1b[" + std::string(31, '1') + "Aa\nbcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 42},
+    {"sequence_a_byte_too_long", "\x1b[" + std::string(32, '1') + "Aa\nbcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 43, 0},
+    // A sequence ends at the line end: an unfinished one is no key (ESC and
+    // the byte after it are wrong answers), and the next line's answer stays
+    // an answer. ESC O takes only a final byte.
+    {"unfinished_sequence_at_line_end", "\x1b[\na\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC",
+     10, 0},
+    {"escape_o_then_line_feed", "\x1bO\na\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
+    {"escape_o_then_blank_and_answer", "\x1bO a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10,
+     0},
     {"arrow_across_the_buffer_edge", std::string(4095, ' ') + "\x1b[A\nabcdeabc\n",
      "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 11},
     {"no_final_newline", "abcdeabc", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0},
