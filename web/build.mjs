@@ -47,7 +47,7 @@ async function bundle(entry, options) {
 const script = await bundle('page.mjs', {
     format: 'iife',
     platform: 'browser',
-    target: 'es2020',
+    target: 'es2022',
     plugins: [programPlugin],
     // Reached only when the program runs under node, never in a page.
     external: ['fs', 'path'],
@@ -86,12 +86,15 @@ function asLines(text) {
 }
 const intro = asLines(await firstOutput());
 
-// The WebAssembly as the text of the page's data block (page.mjs reads it
+// The WebAssembly as the text of the page's data block (run.mjs reads it
 // back): byte b as the character b, but for the control characters, which
 // have no place in an HTML page, and the < that could end the block: those
 // are the character 0x100 + b.
+// (In slices: a call takes only so many arguments.)
 const special = b => b < 0x20 || (b >= 0x7f && b < 0xa0) || b === 0x3c;
-const wasmText = String.fromCharCode(...Array.from(wasmBinary, b => (special(b) ? 0x100 + b : b)));
+const codes = Array.from(wasmBinary, b => (special(b) ? 0x100 + b : b));
+let wasmText = '';
+for (let i = 0; i < codes.length; i += 8192) wasmText += String.fromCharCode(...codes.slice(i, i + 8192));
 
 // Each inlined text in place of its mark; neither may end its element early.
 let html = fs.readFileSync(path.join(web, 'index.html'), 'utf8');

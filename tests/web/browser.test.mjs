@@ -1,11 +1,13 @@
-// The page in Debian's headless chromium and Firefox, used as a person
-// would: at a desktop size with the keyboard, in both; and under a phone's
-// emulation with touch and the events that phone keyboards send, in
-// chromium alone, which has the emulation. The screen is read back from the
-// transcript, a line an element.
-// Usage: node --test browser.test.mjs   (CHISEI_WEB_PAGE: the page's folder)
+// The page in Debian's headless chromium and Firefox and in WebKitGTK, used
+// as a person would: at a desktop size with the keyboard, in all three; and
+// under a phone's emulation with touch and the events that phone keyboards
+// send, in chromium alone, which has the emulation; and audited by axe. The
+// screen is read back from the transcript, a line an element.
+// Usage: node --test browser.test.mjs   (CHISEI_WEB_PAGE: the page's folder;
+// WebKit needs a display: xvfb-run)
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { KnownDevices } from 'puppeteer-core';
@@ -15,7 +17,7 @@ const folder = process.env.CHISEI_WEB_PAGE;
 const deadline = 10000;
 const q1 = 'Qual è il tuo piatto preferito?';
 const prompt = '(batti un tasto per iniziare)';
-const engines = ['chromium', 'firefox'];
+const engines = ['chromium', 'firefox', 'webkit'];
 const browsers = {};
 let server;
 
@@ -28,9 +30,19 @@ function altered() {
     return changed;
 }
 
+// The page as built, but the program waits to start until the test calls
+// window.testStart(): what is typed meanwhile is typed before it is ready.
+function early() {
+    const html = fs.readFileSync(path.join(folder, 'chisei.html'), 'utf8');
+    const hold = `<head><script>{const instantiate = WebAssembly.instantiate;
+        const ready = new Promise(resolve => (window.testStart = resolve));
+        WebAssembly.instantiate = (...args) => ready.then(() => instantiate(...args));}</script>`;
+    return html.replace('<head>', () => hold);
+}
+
 before(async () => {
     assert.ok(folder && fs.existsSync(path.join(folder, 'chisei.html')), 'CHISEI_WEB_PAGE');
-    server = await serve(folder, { pages: { '/altered.html': altered() } });
+    server = await serve(folder, { pages: { '/altered.html': altered(), '/early.html': early() } });
     for (const engine of engines) browsers[engine] = await launch(engine);
     // The page may write the clipboard, for a real paste (Ctrl-V) of it.
     await browsers.chromium.defaultBrowserContext().overridePermissions(server.url.slice(0, -1),
@@ -67,6 +79,12 @@ async function ctrl(page, key) {
     await page.keyboard.up('Control');
 }
 
+// A real paste: the page writes the clipboard, then Ctrl-V.
+async function paste(page, text) {
+    await page.evaluate(t => navigator.clipboard.writeText(t), text);
+    await ctrl(page, 'v');
+}
+
 async function type(page, keys) {
     await page.keyboard.type(keys);
     await page.keyboard.press('Enter');
@@ -80,51 +98,76 @@ async function tap(page) {
 // A phone keyboard's events on the focused field: ['keydown' | 'keypress' |
 // 'keyup', key, keyCode], ['edit', inputType, data] (the edit applied
 // between beforeinput and input, unless cancelled, as the browser does for
-// real ones), or [a composition event, data].
+// real ones; a composition's text replaces what it composed so far), or [a
+// composition event, data].
 function replay(steps) {
     const field = document.activeElement;
     const init = { bubbles: true, cancelable: true };
+    let composedFrom = null;
     for (const [what, a, b] of steps) {
         if (what.startsWith('key')) field.dispatchEvent(new KeyboardEvent(what, { ...init, key: a, keyCode: b }));
-        else if (what.startsWith('composition')) field.dispatchEvent(new CompositionEvent(what, { ...init, data: a }));
-        else if (field.dispatchEvent(new InputEvent('beforeinput', { ...init, inputType: a, data: b }))) {
+        else if (what.startsWith('composition')) {
+            if (what === 'compositionstart') composedFrom = field.selectionStart;
+            field.dispatchEvent(new CompositionEvent(what, { ...init, data: a }));
+        } else {
+            const composing = a === 'insertCompositionText';
+            // (The input method's text cannot be cancelled.)
+            const event = new InputEvent('beforeinput', { ...init, cancelable: !composing, inputType: a, data: b,
+                isComposing: composing });
+            if (!field.dispatchEvent(event) && !composing) continue;
             const at = field.selectionStart;
             if (a === 'deleteContentBackward') field.setRangeText('', at - 1, at, 'end');
             else if (a === 'insertReplacementText') field.setRangeText(b, 0, field.value.length, 'end');
+            else if (composing) field.setRangeText(b, Math.min(composedFrom, field.value.length), field.selectionEnd, 'end');
             else field.setRangeText(b, at, field.selectionEnd, 'end');
-            field.dispatchEvent(new InputEvent('input', { ...init, inputType: a, data: b }));
+            field.dispatchEvent(new InputEvent('input', { ...init, inputType: a, data: b, isComposing: composing }));
         }
     }
 }
 
-// How phone keyboards send a letter, then Enter.
+// How keyboards send a letter, then Enter; each plays a row of the
+// keyboard's table (rule).
 const ime = ['keydown', 'Unidentified', 229];
 const imeUp = ['keyup', 'Unidentified', 229];
 const enter = [['keydown', 'Enter', 13], ['keyup', 'Enter', 13]];
 const real = (type, l) => [type, l, l.toUpperCase().charCodeAt(0)];
-const keyboards = {
-    'Android, keyCode 229 and insertText': l => [ime, ['edit', 'insertText', l], imeUp, ...enter],
-    'Android, each letter composed': l => [ime, ['compositionstart', ''], ['compositionupdate', l],
-        ['edit', 'insertCompositionText', l], ['compositionend', l], imeUp, ...enter],
-    'Android autocorrect, an x corrected': l => [ime, ['edit', 'insertText', 'x'], imeUp,
-        ['edit', 'deleteContentBackward', null], ['edit', 'insertText', l], ...enter],
-    'iOS, the real key': l => [real('keydown', l), real('keypress', l), ['edit', 'insertText', l],
-        real('keyup', l), ...enter],
-    'iOS autocorrect, an x replaced': l => [real('keydown', 'x'), ['edit', 'insertText', 'x'],
-        real('keyup', 'x'), ['edit', 'insertReplacementText', l], ...enter],
-    'Android, the letter rolled over with its Enter': l => [ime, ['keydown', 'Enter', 13],
-        ['edit', 'insertText', l], imeUp, ['keyup', 'Enter', 13]],
-};
+const composed = l => [['compositionstart', ''], ['compositionupdate', l], ['edit', 'insertCompositionText', l]];
+const keyboards = [
+    { rule: 'a key through an input method', name: 'Android, keyCode 229 and insertText',
+        keys: l => [ime, ['edit', 'insertText', l], imeUp, ...enter] },
+    { rule: 'a key through an input method', name: 'Android, each letter composed',
+        keys: l => [ime, ...composed(l), ['compositionend', l], imeUp, ...enter] },
+    { rule: 'autocorrect', name: 'Android autocorrect, an x corrected', keys: l => [ime, ['edit', 'insertText', 'x'],
+        imeUp, ['edit', 'deleteContentBackward', null], ['edit', 'insertText', l], ...enter] },
+    { rule: 'a named key', name: 'iOS, the real key', keys: l => [real('keydown', l), real('keypress', l),
+        ['edit', 'insertText', l], real('keyup', l), ...enter] },
+    { rule: 'autocorrect', name: 'iOS autocorrect, an x replaced', keys: l => [real('keydown', 'x'),
+        ['edit', 'insertText', 'x'], real('keyup', 'x'), ['edit', 'insertReplacementText', l], ...enter] },
+    { rule: 'Android\'s rolled-over Enter', name: 'Android, the letter rolled over with its Enter',
+        keys: l => [ime, ['keydown', 'Enter', 13], ['edit', 'insertText', l], imeUp, ['keyup', 'Enter', 13]] },
+    // The input method shows an x until Enter commits the word it makes of it.
+    { rule: 'Enter before the text', name: 'Enter while a word is composed, the word committed after it',
+        keys: l => [ime, ...composed('x'), ['keydown', 'Enter', 229], ['compositionupdate', l],
+            ['edit', 'insertCompositionText', l], ['compositionend', l], ['keyup', 'Enter', 13]] },
+];
+
+// A word composed whole before Enter: an update for each letter, each with
+// all the letters so far.
+const word = text => [...text].flatMap((_, i) => [ime, ['compositionupdate', text.slice(0, i + 1)],
+    ['edit', 'insertCompositionText', text.slice(0, i + 1)]]);
+const composedLine = text => [['compositionstart', ''], ...word(text), ['compositionend', text], imeUp, ...enter];
 
 // Each row plays one run: open the page (on a phone, width px wide, if
-// given), start it, answer, then the final key and exit status 0 with the
-// results left on screen, or the exit status and end message the row gives;
-// then its checks.
+// given; early: the program starts when the test says so), start it,
+// answer, then the final key and exit status 0 with the results left on
+// screen, or the exit status and end message the row gives; then its
+// checks. rule names the row of the keyboard's table it plays; engines,
+// where only some can play it.
 const pressS = page => page.keyboard.press('s');
 const allAtOnce = page => type(page, 'abcdeabc');
 const finalKey = page => page.keyboard.press('q');
 const rows = [
-    { name: 'the whole quiz typed answer by answer', answers: async page => {
+    { name: 'the whole quiz typed answer by answer', rule: 'a named key', answers: async page => {
         for (const [i, letter] of [...'abcdeabc'].entries()) {
             await waitFor(page, 'e) ', i + 1);
             await type(page, letter);
@@ -132,24 +175,38 @@ const rows = [
     }, check: s => ['Alla fine apparirà il tuo profilo', `${prompt}\n\n\n${q1}`,
         'e) carogne putrefatte\na\n\nDi che cosa hai paura?', 'a) mi si è rotto un tentacolo sciando',
         'Nella tua casa cosa non può mancare?', 'a= 2 b= 2 c= 2 d= 1 e= 1'].forEach(t => assert.ok(s.includes(t), t)) },
-    { name: 'a key of several codes at the start', start: page => page.keyboard.press('ArrowUp') },
+    { name: 'a key of several codes at the start', rule: 'a named key', start: page => page.keyboard.press('ArrowUp') },
     // An emoji is text for chromium, sent as an input method sends it, and a
-    // key for Firefox, as a keyboard layout that has it sends it.
-    { name: 'an emoji as the start key', start: page => page.keyboard.type('😀') },
-    { name: 'Backspace erases the typed letter', answers: async page => {
+    // key for Firefox, as a keyboard layout that has it sends it; WebKit's
+    // driver sends it through its input method, with no compositionstart.
+    { name: 'an emoji as the start key', rule: 'an emoji', start: page => page.keyboard.type('😀') },
+    { name: 'an emoji typed before the program is ready, then the answers', rule: 'an emoji', early: true,
+        start: async page => {
+            await page.keyboard.type('😀');
+            await type(page, 'abcdeabc');
+            await page.evaluate(() => window.testStart());
+        }, answers: () => {} },
+    { name: 'Backspace erases the typed letter', rule: 'a named key', answers: async page => {
         await page.keyboard.type('x');
         await page.keyboard.press('Backspace');
         await type(page, 'a');
         await type(page, 'bcdeabc');
     }, check: s => assert.ok(s.includes('e) carogne putrefatte\na\n'), s) },
-    { name: 'a pasted text delivers a line at each break', answers: async page => {
-        await page.evaluate(() => navigator.clipboard.writeText('abcd\neabc\n'));
-        await ctrl(page, 'v');
-    }, check: s => assert.ok(s.includes('\nabcd\n') && s.includes('\neabc\n'), s) },
-    { name: 'Ctrl-D on an empty field ends the input', answers: page => ctrl(page, 'd'), status: 1,
-        words: 'Il quiz si è fermato: le risposte sono finite prima dell’ottava domanda.',
+    // (WebKit lets a page write its clipboard only in a user's gesture, which
+    // its driver's script is not.)
+    { name: 'a pasted text delivers a line at each break', rule: 'a paste with line breaks',
+        engines: ['chromium', 'firefox'], answers: page => paste(page, 'abcd\neabc\n'),
+        check: s => assert.ok(s.includes('\nabcd\n') && s.includes('\neabc\n'), s) },
+    { name: 'a pasted text without a break stays in the field for Enter', rule: 'a paste without line breaks',
+        engines: ['chromium', 'firefox'], answers: async page => {
+            await paste(page, 'abcde');
+            assert.equal(await page.$eval('#answer', e => e.value), 'abcde');
+            await type(page, 'abc');
+        }, check: s => assert.ok(s.includes('\nabcdeabc\n'), s) },
+    { name: 'Ctrl-D on an empty field ends the input', rule: 'a named key', answers: page => ctrl(page, 'd'),
+        status: 1, words: 'Il quiz si è fermato: le risposte sono finite prima dell’ottava domanda.',
         check: s => assert.ok(s.endsWith('e) carogne putrefatte'), s) },
-    { name: 'Ctrl-D after some letters delivers them', answers: async page => {
+    { name: 'Ctrl-D after some letters delivers them', rule: 'a named key', answers: async page => {
         await page.keyboard.type('ab');
         await ctrl(page, 'd');
         await type(page, 'cdeabc');
@@ -161,12 +218,20 @@ const rows = [
         await page.evaluate(() => window.getSelection().removeAllRanges());
         await ctrl(page, 'c');
     }, status: 130, words: 'Quiz interrotto (Ctrl-C).', check: s => assert.ok(s.endsWith('^C'), s) },
-    { name: 'keys after the final key leave the results; Tab reaches a new quiz',
+    { name: 'keys after the final key leave the results; the keyboard scrolls them; Tab reaches a new quiz',
         final: page => page.keyboard.press('Enter'), check: async (s, page) => {
             for (const key of ['Enter', 'Enter', ' ', 'x']) await page.keyboard.press(key);
             assert.ok((await screen(page)).endsWith('Sei uno scoiattolo!'));
-            for (let tabs = 0; tabs < 3 && (await page.evaluate(() => document.activeElement.id)) !== 'again'; tabs++)
-                await page.keyboard.press('Tab');
+            const focused = () => page.evaluate(() => document.activeElement.id);
+            for (let tabs = 0; tabs < 3 && (await focused()) !== 'again'; tabs++) await page.keyboard.press('Tab');
+            await page.keyboard.down('Shift'); // back to the transcript, which Home scrolls to its top
+            await page.keyboard.press('Tab');
+            await page.keyboard.up('Shift');
+            assert.equal(await focused(), 'console');
+            await page.keyboard.press('Home');
+            await page.waitForFunction(() => document.getElementById('console').scrollTop === 0, { timeout: deadline });
+            await page.keyboard.press('Tab');
+            assert.equal(await focused(), 'again');
             await page.keyboard.press('Enter');
             await page.waitForSelector('#end[hidden]', { timeout: deadline });
             await pressS(page);
@@ -177,18 +242,23 @@ const rows = [
     // The page's own first lines stay the elements they are once the program
     // writes the same: a screen reader is not told of them again.
     { name: 'keys typed before the program is ready, in two bursts; the page\'s first lines kept', early: true,
-        start: async page => {
+        rule: 'a named key', start: async page => {
             await page.evaluate(() => (window.testFirst = window.chisei.transcript.firstElementChild));
             await type(page, 'sab');
             await type(page, 'cdeabc');
             await page.evaluate(() => window.testStart());
         }, answers: () => {}, check: async (s, page) =>
             assert.ok(await page.evaluate(() => window.chisei.transcript.firstElementChild === window.testFirst)) },
+    { name: 'words composed by an input method before the program is ready', rule: 'composing before the start',
+        early: true, start: async page => {
+            await page.evaluate(replay, [...composedLine('sab'), ...composedLine('cdeabc')]);
+            await page.evaluate(() => window.testStart());
+        }, answers: () => {}, check: s => assert.ok(s.includes('e) carogne putrefatte\nab\n'), s) },
     { name: 'the page opened as a file', file: true },
     { name: 'a page whose first line differs from what the program writes shows the program\'s',
         url: 'altered.html', check: s => assert.ok(s.startsWith('Rispondi alle domande') && !s.includes('Rispondete'), s) },
-    ...Object.entries(keyboards).map(([name, keys], i) => ({
-        name: `on a phone, a tap starts; answers typed: ${name}`, width: i === 0 ? 320 : 360,
+    ...keyboards.map(({ rule, name, keys }, i) => ({
+        name: `on a phone, a tap starts; answers typed: ${name}`, rule, width: i === 0 ? 320 : 360,
         start: async page => {
             await tap(page);
             await waitFor(page, 'e) carogne');
@@ -201,8 +271,10 @@ const rows = [
             }
         },
         final: tap })),
+    { name: 'on a phone, a tap at each key wait', rule: 'a tap', width: 360, start: tap, final: tap },
     { name: 'on a phone, a key of the keyboard at a key wait is one key, its text dropped', width: 360,
-        start: page => page.evaluate(replay, keyboards['Android, each letter composed']('x').slice(0, -2)) },
+        rule: 'a key through an input method',
+        start: page => page.evaluate(replay, keyboards[1].keys('x').slice(0, -2)) },
     { name: 'on a phone, the question and the field stay above the keyboard', width: 360, answers: async page => {
         await type(page, 'abcde');
         await waitFor(page, 'preferisci?');
@@ -218,7 +290,20 @@ const rows = [
             shown.endsWith('e) Le iene (di Borvaldini)\nanswer'), shown);
         await type(page, 'abc');
     } },
+    // axe-core's rules (WCAG 2.2 A and AA, and its best practices) at the
+    // intro, at question 1, at the results and once the run has ended.
+    { name: 'an audit by axe finds nothing, 1280 px wide', engines: ['chromium'], size: [1280, 800], audit: true },
+    { name: 'an audit by axe finds nothing, on a phone 360 px wide', width: 360, audit: true },
 ];
+
+// Every row played, and every row of the keyboard's table played by a row.
+test('the keyboard\'s table is the rows\' rules', () => {
+    const source = fs.readFileSync(new URL('../../web/keyboard.mjs', import.meta.url), 'utf8');
+    const table = [...source.matchAll(/^\/\/ \| ([^|]*?) *\|/gm)].map(m => m[1])
+        .filter(rule => rule !== '' && rule !== 'row' && !rule.startsWith('-'));
+    const rules = new Set(rows.map(row => row.rule).filter(Boolean));
+    assert.deepEqual([...new Set(table)].sort(), [...rules].sort());
+});
 
 // Words broken across lines in the transcript; lines wrapped elsewhere than
 // under their text (after a label such as "a) " they go on under the text
@@ -252,20 +337,20 @@ async function play(browser, row) {
         if (row.width)
             await page.emulate({ ...KnownDevices['Pixel 5'], viewport: { width: row.width, height: 740,
                 deviceScaleFactor: 3, isMobile: true, hasTouch: true } });
-        if (row.early) // the program waits until the test says so
-            await page.evaluateOnNewDocument(() => {
-                const instantiate = WebAssembly.instantiate;
-                const ready = new Promise(resolve => (window.testStart = resolve));
-                WebAssembly.instantiate = (...args) => ready.then(() => instantiate(...args));
-            });
-        await page.goto(row.file ? `file://${path.resolve(folder, 'chisei.html')}` : server.url + (row.url ?? ''));
+        if (row.size) await page.setViewport({ width: row.size[0], height: row.size[1] });
+        const audit = row.audit ? moment => audited(page, moment) : () => {};
+        const url = row.early ? 'early.html' : (row.url ?? '');
+        await page.goto(row.file ? `file://${path.resolve(folder, 'chisei.html')}` : server.url + url);
         if (!row.early) await waitFor(page, prompt);
+        await audit('the intro');
         await (row.start ?? pressS)(page);
         await waitFor(page, 'e) carogne');
         assert.equal(await page.$eval('#answer', e => e.value), '');
+        await audit('question 1');
         await (row.answers ?? allAtOnce)(page);
         if (row.status === undefined) {
             const s = await waitFor(page, 'Sei uno scoiattolo!');
+            await audit('the results');
             assert.equal(count(s, 'e) '), 8, s); // no question asked again
             assert.equal(count(s, prompt), 1, s); // the intro once, whether the page held it or not
             assert.equal(count(s, `${prompt}\n\n\n${q1}`), 1, s);
@@ -276,6 +361,7 @@ async function play(browser, row) {
         assert.equal(await exitWithin(page, deadline), row.status ?? 0);
         await page.waitForSelector('#end:not([hidden])', { timeout: deadline });
         assert.equal(await page.$eval('#end-text', e => e.textContent), row.words ?? 'Il quiz è finito.');
+        await audit('the end');
         if (row.width)
             assert.deepEqual(await page.evaluate(wrapping), { broken: [], misaligned: [], sideways: false });
         await row.check?.(await screen(page), page);
@@ -284,10 +370,22 @@ async function play(browser, row) {
     }
 }
 
-// Every row in each browser; the rows on a phone (width) need chromium's
-// device emulation, touch and its input method events.
+// axe's violations of its rules for WCAG 2.2 A and AA and its best
+// practices, on the page as it is at moment: none.
+const axeSource = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+async function audited(page, moment) {
+    await page.evaluate(axeSource);
+    const violations = await page.evaluate(() => window.axe.run(document, {
+        runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'],
+    }).then(result => result.violations.map(v =>
+        `${v.id} (${v.impact}): ${v.help}: ${v.nodes.map(n => n.target.join(' ')).join(', ')}`)));
+    assert.deepEqual(violations, [], `at ${moment}`);
+}
+
+// Every row in each browser it names, or all; the rows on a phone (width)
+// need chromium's device emulation, touch and its input method events.
 for (const engine of engines)
-    for (const row of rows.filter(r => engine === 'chromium' || !r.width))
+    for (const row of rows.filter(r => (r.engines ?? (r.width ? ['chromium'] : engines)).includes(engine)))
         test(`${engine}: ${row.name}`, () => play(browsers[engine], row));
 
 test('a screen reader finds whole lines and the field\'s Italian label', async () => {

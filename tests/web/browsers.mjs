@@ -1,12 +1,15 @@
-// Debian's chromium and firefox-esr, headless, and a static server on
-// loopback for the page's folder: what the browser tests, the benchmark and
-// the screenshot share.
+// Debian's chromium and firefox-esr, headless, WebKitGTK's MiniBrowser
+// (through its WebDriver, on a display such as xvfb-run's), and a static
+// server on loopback for the page's folder: what the browser tests, the
+// benchmark and the screenshot share.
+import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
+import webdriver from 'selenium-webdriver';
 
 const types = { '.html': 'text/html', '.mjs': 'text/javascript', '.js': 'text/javascript',
     '.css': 'text/css', '.txt': 'text/plain' };
@@ -40,10 +43,11 @@ export async function serve(folder, { gzip = false, pages = {} } = {}) {
 }
 
 // Chromium, or Firefox (driven over WebDriver BiDi), with a profile of its
-// own, removed again by close(). Firefox lets a page write its clipboard
-// without a click first (its preference for tests), as chromium does once
-// a test grants the permission.
+// own, removed again by close(), or WebKit (see webkit()). Firefox lets a
+// page write its clipboard without a click first (its preference for
+// tests), as chromium does once a test grants the permission.
 export async function launch(engine = 'chromium') {
+    if (engine === 'webkit') return webkit();
     if (engine === 'firefox')
         return puppeteer.launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr',
             extraPrefsFirefox: { 'dom.events.testing.asyncClipboard': true } });
@@ -59,4 +63,69 @@ export async function launch(engine = 'chromium') {
         fs.rmSync(profile, { recursive: true, force: true });
     };
     return browser;
+}
+
+// WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver, driven by
+// selenium-webdriver), with as much of puppeteer's browser and page as the
+// browser tests use: newPage() opens a tab; a page has goto, evaluate,
+// $eval, waitForFunction, waitForSelector, keyboard (type, press, down, up;
+// puppeteer's key names) and close.
+async function webkit() {
+    const { Builder, Key } = webdriver;
+    const port = await new Promise(resolve => {
+        const probe = http.createServer().listen(0, '127.0.0.1', () => {
+            const { port } = probe.address();
+            probe.close(() => resolve(port));
+        });
+    });
+    const server = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+    const url = `http://127.0.0.1:${port}`;
+    for (const end = Date.now() + 10000; ; await new Promise(resolve => setTimeout(resolve, 100))) {
+        if (await fetch(`${url}/status`).then(r => r.ok, () => false)) break;
+        if (Date.now() > end) throw new Error('WebKitWebDriver does not answer');
+    }
+    // (In the machine's multiarch folder, /usr/lib/x86_64-linux-gnu for one.)
+    const binary = fs.readdirSync('/usr/lib').map(dir => `/usr/lib/${dir}/webkit2gtk-4.1/MiniBrowser`)
+        .find(file => fs.existsSync(file));
+    const driver = await new Builder().usingServer(url).withCapabilities({
+        browserName: 'MiniBrowser', 'webkitgtk:browserOptions': { binary, args: ['--automation'] },
+    }).build();
+    const first = await driver.getWindowHandle();
+    const keys = { Enter: Key.ENTER, Backspace: Key.BACK_SPACE, Tab: Key.TAB, Escape: Key.ESCAPE,
+        Control: Key.CONTROL, Shift: Key.SHIFT, ArrowUp: Key.ARROW_UP, Home: Key.HOME };
+    const key = name => keys[name] ?? name;
+    const run = (fn, ...args) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...args);
+    const page = {
+        goto: address => driver.get(address),
+        evaluate: run,
+        $eval: (selector, fn) => run(`s => (${fn})(document.querySelector(s))`, selector),
+        async waitForFunction(fn, { timeout }, ...args) {
+            for (const end = Date.now() + timeout; ; await new Promise(resolve => setTimeout(resolve, 20))) {
+                if (await run(fn, ...args)) return;
+                if (Date.now() > end) throw new Error(`never true: ${fn}`);
+            }
+        },
+        waitForSelector: (selector, options) => page.waitForFunction(s => document.querySelector(s) !== null, options,
+            selector),
+        keyboard: {
+            type: text => driver.actions().sendKeys(text).perform(),
+            press: name => driver.actions().keyDown(key(name)).keyUp(key(name)).perform(),
+            down: name => driver.actions().keyDown(key(name)).perform(),
+            up: name => driver.actions().keyUp(key(name)).perform(),
+        },
+        async close() {
+            await driver.close();
+            await driver.switchTo().window(first);
+        },
+    };
+    return {
+        async newPage() {
+            await driver.switchTo().newWindow('tab');
+            return page;
+        },
+        async close() {
+            await driver.quit().catch(() => {});
+            server.kill();
+        },
+    };
 }

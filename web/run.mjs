@@ -1,0 +1,88 @@
+// A run of the program: its start, its end and a new quiz. The program
+// writes into the transcript and reads through a line discipline that the
+// keyboard types into; when it ends, the page says how, and offers a new
+// quiz.
+import createChisei from 'chisei';
+import { LineDiscipline } from './line_discipline.mjs';
+
+const endings = {
+    0: 'Il quiz è finito.',
+    1: 'Il quiz si è fermato: le risposte sono finite prima dell’ottava domanda.',
+    130: 'Quiz interrotto (Ctrl-C).',
+};
+
+export class Quiz {
+    #transcript;
+    #keyboard;
+    #page;
+    exit = null; // the current run's exit status, as a promise
+
+    // page: the elements of the end (end, endText, again) and the data
+    // block that holds the program (program).
+    constructor(transcript, keyboard, page) {
+        this.#transcript = transcript;
+        this.#keyboard = keyboard;
+        this.#page = page;
+        page.again.addEventListener('click', () => {
+            transcript.clear();
+            this.start();
+        });
+    }
+
+    start() {
+        this.#page.end.hidden = true;
+        this.#transcript.focusable(false);
+        if (typeof WebAssembly !== 'object') {
+            this.#finish('Per fare il quiz serve un browser che esegua WebAssembly, e questo non lo fa.', false);
+            return;
+        }
+        this.exit = this.#run();
+        this.exit.then(
+            status => this.#finish(endings[status] ?? `Il quiz è finito (stato ${status}).`, true),
+            () => this.#finish('Il quiz non è potuto partire.', true),
+        );
+    }
+
+    // One run, from what the transcript shows to its exit status.
+    async #run() {
+        const transcript = this.#transcript, keyboard = this.#keyboard;
+        const tty = new LineDiscipline(text => transcript.echo(text));
+        keyboard.attach(tty);
+        // What the program wrote before it first waits is all of the intro.
+        const waits = wait => {
+            transcript.endIntro();
+            const taken = wait();
+            keyboard.programWaits();
+            return taken;
+        };
+        const host = {
+            write: bytes => (transcript.write(bytes), true),
+            read: size => waits(() => tty.read(size)),
+            key: () => waits(() => tty.key()),
+        };
+        const program = await createChisei({ host, wasmBinary: this.#wasmBinary() });
+        try {
+            return await Promise.race([program.ccall('main', 'number', [], [], { async: true }), tty.interrupted]);
+        } finally {
+            tty.close();
+            transcript.endIntro();
+        }
+    }
+
+    // The run is over: the transcript stays as it is, and can take the focus
+    // for the keyboard to scroll it, now that the field has gone.
+    #finish(text, offerAgain) {
+        this.#keyboard.detach();
+        this.#transcript.focusable(true);
+        this.#page.endText.textContent = text;
+        this.#page.again.hidden = !offerAgain;
+        this.#page.end.hidden = false;
+        this.#transcript.keepInView();
+    }
+
+    // The program's WebAssembly, held in the page as the text of a data
+    // block: each character's low byte is one of its bytes.
+    #wasmBinary() {
+        return Uint8Array.from(this.#page.program.textContent, c => c.charCodeAt(0) & 0xff);
+    }
+}
