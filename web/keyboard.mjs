@@ -7,23 +7,31 @@
 // The orders of events that browsers and phone keyboards send, and what the
 // page makes of each (the browser tests play each row by its name):
 //
-// | row                          | events, in order                                 | what the page does                                              |
-// |------------------------------|--------------------------------------------------|-----------------------------------------------------------------|
-// | a named key                  | keydown with the key (a desktop, iOS), keypress, | the field's own at a line read, Enter delivering the line, Ctrl-D |
-// |                              | beforeinput and input when it has text           | the end of the input; else the key, cancelled, as the program's   |
-// | a key through an input method| keydown 229 "Unidentified" (Android, WebKit's    | the field's own at a line read; the key at a key wait, the text   |
-// |                              | emoji), its text in beforeinput/input            | it inserts dropped; before the program is ready, the text as keys |
-// | Enter before the text        | keydown Enter while a text is composed, then     | the line delivered once the composition has ended                |
-// |                              | compositionend                                   |                                                                   |
-// | Android's rolled-over Enter  | keydown 229, keydown Enter, insertText, keyups   | the line delivered once the text is in the field                 |
-// | autocorrect                  | deleteContentBackward and insertText (Android),  | the field's own                                                   |
-// |                              | insertReplacementText with no key (iOS)          |                                                                   |
-// | a paste with line breaks     | paste                                            | a line delivered at each break, what follows the last one kept   |
-// | a paste without line breaks  | paste                                            | the field's own at a line read; else its text as keys            |
-// | an emoji                     | a key (Firefox), an input method's text          | as either                                                         |
-// | a tap                        | pointerdown and click on the console, unmoved    | the key at a key wait, the field focused (a phone's keyboard up)  |
-// | composing before the start   | compositionstart, insertCompositionText with the | the text left to the field while composed, then typed as keys    |
-// |                              | whole text so far each time, compositionend      |                                                                   |
+// | row                                    | events, in order                                | what the page does                              |
+// |----------------------------------------|-------------------------------------------------|-------------------------------------------------|
+// | a desktop key                          | keydown with the key's name (iOS's keyboard     | at a line read the field's own (Enter delivers  |
+// |                                        | too), then keypress, beforeinput, input for     | the line, Ctrl-D ends the input); else the      |
+// |                                        | a text                                          | key, cancelled, is the program's                |
+// | a key through an input method          | keydown 229 "Unidentified" (Android, WebKit's   | at a line read the field's own; at a key wait   |
+// |                                        | emoji), its text in beforeinput and input       | the key, the text it inserts dropped; before    |
+// |                                        |                                                 | the program is ready, the text as keys          |
+// | Enter before the input method's text   | keydown Enter while a text is composed, the     | the line delivered once the composition has     |
+// |                                        | text committed after it, compositionend         | ended                                           |
+// | Android's rolled-over Enter            | keydown 229, keydown Enter, insertText, keyup   | the line delivered once the text is in the      |
+// |                                        | 229, keyup Enter                                | field                                           |
+// | replacement and autocorrect            | insertReplacementText, no key (iOS);            | the field's own                                 |
+// |                                        | deleteContentBackward, insertText (Android)     |                                                 |
+// | a paste with line breaks               | paste                                           | a line delivered at each break, what follows    |
+// |                                        |                                                 | the last one left in the field                  |
+// | a paste without line breaks            | paste                                           | at a line read the field's own; else its text   |
+// |                                        |                                                 | as keys                                         |
+// | an emoji                               | a key (Firefox), an input method's text         | as either                                       |
+// |                                        | (chromium, WebKit)                              |                                                 |
+// | a tap                                  | pointerdown, click on the console, unmoved      | at a key wait the key; the field focused, in    |
+// |                                        |                                                 | the tap (a phone's keyboard comes up)           |
+// | composing before the program is ready  | compositionstart, insertCompositionText         | the text left to the field while composed,      |
+// |                                        | with all the text so far each time,             | then typed as keys                              |
+// |                                        | compositionend                                  |                                                 |
 import { keyLength } from './line_discipline.mjs';
 
 // The codes a terminal sends for a key; null for what is not the program's

@@ -137,16 +137,16 @@ const keyboards = [
         keys: l => [ime, ['edit', 'insertText', l], imeUp, ...enter] },
     { rule: 'a key through an input method', name: 'Android, each letter composed',
         keys: l => [ime, ...composed(l), ['compositionend', l], imeUp, ...enter] },
-    { rule: 'autocorrect', name: 'Android autocorrect, an x corrected', keys: l => [ime, ['edit', 'insertText', 'x'],
+    { rule: 'replacement and autocorrect', name: 'Android autocorrect, an x corrected', keys: l => [ime, ['edit', 'insertText', 'x'],
         imeUp, ['edit', 'deleteContentBackward', null], ['edit', 'insertText', l], ...enter] },
-    { rule: 'a named key', name: 'iOS, the real key', keys: l => [real('keydown', l), real('keypress', l),
+    { rule: 'a desktop key', name: 'iOS, the real key', keys: l => [real('keydown', l), real('keypress', l),
         ['edit', 'insertText', l], real('keyup', l), ...enter] },
-    { rule: 'autocorrect', name: 'iOS autocorrect, an x replaced', keys: l => [real('keydown', 'x'),
+    { rule: 'replacement and autocorrect', name: 'iOS autocorrect, an x replaced', keys: l => [real('keydown', 'x'),
         ['edit', 'insertText', 'x'], real('keyup', 'x'), ['edit', 'insertReplacementText', l], ...enter] },
     { rule: 'Android\'s rolled-over Enter', name: 'Android, the letter rolled over with its Enter',
         keys: l => [ime, ['keydown', 'Enter', 13], ['edit', 'insertText', l], imeUp, ['keyup', 'Enter', 13]] },
     // The input method shows an x until Enter commits the word it makes of it.
-    { rule: 'Enter before the text', name: 'Enter while a word is composed, the word committed after it',
+    { rule: 'Enter before the input method\'s text', name: 'Enter while a word is composed, the word committed after it',
         keys: l => [ime, ...composed('x'), ['keydown', 'Enter', 229], ['compositionupdate', l],
             ['edit', 'insertCompositionText', l], ['compositionend', l], ['keyup', 'Enter', 13]] },
 ];
@@ -167,7 +167,7 @@ const pressS = page => page.keyboard.press('s');
 const allAtOnce = page => type(page, 'abcdeabc');
 const finalKey = page => page.keyboard.press('q');
 const rows = [
-    { name: 'the whole quiz typed answer by answer', rule: 'a named key', answers: async page => {
+    { name: 'the whole quiz typed answer by answer', rule: 'a desktop key', answers: async page => {
         for (const [i, letter] of [...'abcdeabc'].entries()) {
             await waitFor(page, 'e) ', i + 1);
             await type(page, letter);
@@ -175,7 +175,7 @@ const rows = [
     }, check: s => ['Alla fine apparirà il tuo profilo', `${prompt}\n\n\n${q1}`,
         'e) carogne putrefatte\na\n\nDi che cosa hai paura?', 'a) mi si è rotto un tentacolo sciando',
         'Nella tua casa cosa non può mancare?', 'a= 2 b= 2 c= 2 d= 1 e= 1'].forEach(t => assert.ok(s.includes(t), t)) },
-    { name: 'a key of several codes at the start', rule: 'a named key', start: page => page.keyboard.press('ArrowUp') },
+    { name: 'a key of several codes at the start', rule: 'a desktop key', start: page => page.keyboard.press('ArrowUp') },
     // An emoji is text for chromium, sent as an input method sends it, and a
     // key for Firefox, as a keyboard layout that has it sends it; WebKit's
     // driver sends it through its input method, with no compositionstart.
@@ -186,7 +186,7 @@ const rows = [
             await type(page, 'abcdeabc');
             await page.evaluate(() => window.testStart());
         }, answers: () => {} },
-    { name: 'Backspace erases the typed letter', rule: 'a named key', answers: async page => {
+    { name: 'Backspace erases the typed letter', rule: 'a desktop key', answers: async page => {
         await page.keyboard.type('x');
         await page.keyboard.press('Backspace');
         await type(page, 'a');
@@ -203,10 +203,10 @@ const rows = [
             assert.equal(await page.$eval('#answer', e => e.value), 'abcde');
             await type(page, 'abc');
         }, check: s => assert.ok(s.includes('\nabcdeabc\n'), s) },
-    { name: 'Ctrl-D on an empty field ends the input', rule: 'a named key', answers: page => ctrl(page, 'd'),
+    { name: 'Ctrl-D on an empty field ends the input', rule: 'a desktop key', answers: page => ctrl(page, 'd'),
         status: 1, words: 'Il quiz si è fermato: le risposte sono finite prima dell’ottava domanda.',
         check: s => assert.ok(s.endsWith('e) carogne putrefatte'), s) },
-    { name: 'Ctrl-D after some letters delivers them', rule: 'a named key', answers: async page => {
+    { name: 'Ctrl-D after some letters delivers them', rule: 'a desktop key', answers: async page => {
         await page.keyboard.type('ab');
         await ctrl(page, 'd');
         await type(page, 'cdeabc');
@@ -242,14 +242,14 @@ const rows = [
     // The page's own first lines stay the elements they are once the program
     // writes the same: a screen reader is not told of them again.
     { name: 'keys typed before the program is ready, in two bursts; the page\'s first lines kept', early: true,
-        rule: 'a named key', start: async page => {
+        rule: 'a desktop key', start: async page => {
             await page.evaluate(() => (window.testFirst = window.chisei.transcript.firstElementChild));
             await type(page, 'sab');
             await type(page, 'cdeabc');
             await page.evaluate(() => window.testStart());
         }, answers: () => {}, check: async (s, page) =>
             assert.ok(await page.evaluate(() => window.chisei.transcript.firstElementChild === window.testFirst)) },
-    { name: 'words composed by an input method before the program is ready', rule: 'composing before the start',
+    { name: 'words composed by an input method before the program is ready', rule: 'composing before the program is ready',
         early: true, start: async page => {
             await page.evaluate(replay, [...composedLine('sab'), ...composedLine('cdeabc')]);
             await page.evaluate(() => window.testStart());
