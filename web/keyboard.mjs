@@ -129,11 +129,16 @@ export class Keyboard {
         this.#showWait();
     }
 
-    #enter() {
-        this.#enterPending = false;
+    // What the field holds, taken out of it.
+    #takeField() {
         const text = this.#field.value;
         this.#field.value = '';
-        this.#tty.deliver(text);
+        return text;
+    }
+
+    #enter() {
+        this.#enterPending = false;
+        this.#tty.deliver(this.#takeField());
     }
 
     #keydown(e) {
@@ -163,9 +168,7 @@ export class Keyboard {
     #lineKey(e) {
         if (isCtrl(e, 'd')) {
             e.preventDefault();
-            const text = this.#field.value;
-            this.#field.value = '';
-            this.#tty.endInput(text);
+            this.#tty.endInput(this.#takeField());
         } else if (e.key === 'Enter') {
             e.preventDefault();
             if (this.#textPending || this.#composing || e.isComposing) this.#enterPending = true;
@@ -210,8 +213,7 @@ export class Keyboard {
         if (this.#drop !== null) {
             this.#field.value = this.#drop;
         } else if (this.#running() && this.#tty.waitingFor !== 'line') {
-            const text = this.#field.value;
-            this.#field.value = '';
+            const text = this.#takeField();
             if (text !== '') this.#press(text);
         } else if (this.#enterPending) {
             this.#enter();

@@ -21,10 +21,12 @@ const engines = ['chromium', 'firefox', 'webkit'];
 const browsers = {};
 let server;
 
+const built = () => fs.readFileSync(path.join(folder, 'chisei.html'), 'utf8');
+
 // The page as built, but for a word of its first line: the program writes
 // what it writes, whatever the page held.
 function altered() {
-    const html = fs.readFileSync(path.join(folder, 'chisei.html'), 'utf8');
+    const html = built();
     const changed = html.replace('<div>Rispondi alle domande', '<div>Rispondete alle domande');
     assert.notEqual(changed, html, 'the page holds the first line');
     return changed;
@@ -33,11 +35,10 @@ function altered() {
 // The page as built, but the program waits to start until the test calls
 // window.testStart(): what is typed meanwhile is typed before it is ready.
 function early() {
-    const html = fs.readFileSync(path.join(folder, 'chisei.html'), 'utf8');
     const hold = `<head><script>{const instantiate = WebAssembly.instantiate;
         const ready = new Promise(resolve => (window.testStart = resolve));
         WebAssembly.instantiate = (...args) => ready.then(() => instantiate(...args));}</script>`;
-    return html.replace('<head>', () => hold);
+    return built().replace('<head>', () => hold);
 }
 
 before(async () => {
