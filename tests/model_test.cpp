@@ -1,10 +1,13 @@
 // Seeded random answer inputs through the real binary, each checked against
-// a small model of the answer rules written here, apart from the program.
+// a small model of the answer rules written here, apart from the program;
+// then every key of every terminal in the terminfo database at an answer.
 #include <random>
+#include <regex>
 
 #include <gtest/gtest.h>
 
 #include "run.hpp"
+#include "terminfo.hpp"
 
 namespace {
 
@@ -28,6 +31,26 @@ int continuation_bytes(unsigned char lead)
                                           : 0;
 }
 
+// The keys a line can tell whole: ESC [ or ESC O, or the Linux console's
+// ESC [ [ and a capital letter; then parameters and a final byte (after
+// ESC [, intermediates too), or rxvt's $ right after the parameters; each
+// with or without one more ESC before it, for Alt; at most 34 bytes but the
+// one for Alt. Every other key stays as it is: its ESC is a wrong answer, as
+// a lone Escape is, and the rest is typed text (Alt with a letter: the letter).
+const std::regex whole_key(
+    "(\x1b?)\x1b(\\[\\[[A-Z]|\\[(?!\\[)[0-9:;<=>?]*(\\$|[ -/]*[@-~])|O[0-9:;<=>?]*[@-~])");
+
+// The length of the key told whole at input[i], or 0.
+std::size_t whole_key_at(const std::string &input, std::size_t i)
+{
+    std::smatch m;
+    if (!std::regex_search(input.begin() + static_cast<std::ptrdiff_t>(i), input.end(), m,
+                           whole_key, std::regex_constants::match_continuous))
+        return 0;
+    std::size_t length = static_cast<std::size_t>(m.length());
+    return length - static_cast<std::size_t>(m.length(1)) <= 34 ? length : 0;
+}
+
 outcome model(const std::string &input)
 {
     outcome o;
@@ -35,8 +58,10 @@ outcome model(const std::string &input)
     int answered = 0;
     while (answered < 8) {
         o.blocks++; // the question is shown, then one character is read
-        while (i < input.size() && blank(static_cast<unsigned char>(input[i])))
-            i++;
+        for (std::size_t skip;
+             i < input.size() &&
+             (skip = blank(static_cast<unsigned char>(input[i])) ? 1 : whole_key_at(input, i)) > 0;)
+            i += skip;
         if (i == input.size())
             return o;
         unsigned char ch = static_cast<unsigned char>(input[i++]);
@@ -75,7 +100,8 @@ std::string profiles_shown(const outcome &o)
 }
 
 // Pieces that random inputs are made of: answers of both cases, digits, every
-// kind of white space, UTF-8 characters whole and broken, NUL and 0xFF.
+// kind of white space, UTF-8 characters whole and broken, NUL and 0xFF, and
+// the bytes of escape sequences.
 const std::string pieces[] = {"a",
                               "b",
                               "c",
@@ -109,7 +135,14 @@ const std::string pieces[] = {"a",
                               "\xE2\x82",
                               "\xE2\x82\xAC",
                               "\xF0\x9F\x90\x99",
-                              std::string(1, '\0')};
+                              std::string(1, '\0'),
+                              "\x1b",
+                              "\x1b[",
+                              "\x1bO",
+                              "[",
+                              ";",
+                              "$",
+                              "~"};
 
 std::string random_input(std::mt19937 &rng)
 {
@@ -139,6 +172,82 @@ TEST(RandomInputs, AgreeWithTheModel)
         if (HasFailure())
             break;
     }
+}
+
+// Every key that a terminal of the terminfo database sends as an escape
+// sequence, pressed on an answer's line before the answer: taken as the
+// model says, by batches of keys in one run. A key told whole goes before
+// each of the eight answers, eight keys a run; the others, which hold no
+// answer letter, all before the answers of one run, where each shows the
+// question again for its ESC and any text it holds; those that hold an
+// answer letter, one a run. A key cut short in its terminal's description
+// (a bare ESC [) cannot be told from a sequence that the answer ends, and
+// is left out. A batch that disagrees is tried again a key a run, to name
+// the keys.
+struct batch {
+    std::vector<std::string> keys;
+    bool between_answers;
+};
+
+std::string batch_input(const std::vector<std::string> &keys, bool between_answers)
+{
+    std::string input, answers = "abcdeabc";
+    for (std::size_t i = 0; i < keys.size(); i++)
+        input += keys[i] + (between_answers ? answers.substr(i, 1) : "");
+    return input + (between_answers ? answers.substr(keys.size()) : answers) + "\n";
+}
+
+bool agrees(const std::string &input)
+{
+    outcome expected = model(input);
+    run_result run = run_chisei(input);
+    shown s = read_screen(run.out);
+    return s.blocks == expected.blocks && run.status == (expected.complete ? 0 : 1) &&
+           s.tallies == (expected.complete ? tallies_line(expected) : "");
+}
+
+// Whether a final byte after key would end a sequence that key began.
+bool cut_short(const std::string &key)
+{
+    return model(key + "A").blocks == model(key).blocks;
+}
+
+std::vector<batch> batches(const std::vector<std::string> &keys)
+{
+    std::vector<batch> all;
+    auto add = [&all](const std::string &key, std::size_t size, bool between) {
+        if (all.empty() || all.back().between_answers != between || all.back().keys.size() == size)
+            all.push_back({{}, between});
+        all.back().keys.push_back(key);
+    };
+    for (const std::string &key : keys) {
+        bool whole = whole_key_at(key, 0) == key.size();
+        if (!whole && cut_short(key))
+            continue;
+        if (whole)
+            add(key, 8, true);
+        else if (key.find_first_of("abcde") == std::string::npos)
+            add(key, 64, false);
+        else
+            add(key, 1, false);
+    }
+    return all;
+}
+
+TEST(TerminfoKeys, AtAnAnswerAreTakenAsTheModelSays)
+{
+    std::vector<std::string> keys = terminfo_escape_keys();
+    ASSERT_GT(keys.size(), 1000u) << "the terminfo database: apt-get install ncurses-term";
+    std::vector<batch> all = batches(keys);
+    std::vector<std::size_t> failed = failing(all.size(), 4, [&](std::size_t i) {
+        return agrees(batch_input(all[i].keys, all[i].between_answers));
+    });
+    std::string named;
+    for (std::size_t i : failed)
+        for (const std::string &key : all[i].keys)
+            if (!agrees(batch_input({key}, all[i].between_answers)))
+                named += "\n  " + printable(key);
+    EXPECT_TRUE(failed.empty()) << failed.size() << " of " << all.size() << " batches:" << named;
 }
 
 } // namespace

@@ -303,6 +303,20 @@ void pty_session::disable_suspend_key() const
     tcsetattr(slave_, TCSANOW, &now);
 }
 
+std::string pty_session::unread_input() const
+{
+    termios raw = settings();
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(slave_, TCSANOW, &raw);
+    std::string rest;
+    char buf[256];
+    for (ssize_t got; (got = read(slave_, buf, sizeof buf)) > 0;)
+        rest.append(buf, static_cast<std::size_t>(got));
+    return rest;
+}
+
 termios pty_session::settings() const
 {
     termios now{};

@@ -52,6 +52,10 @@ class pty_session {
     // so that a Ctrl-Z typed reaches the program.
     void disable_suspend_key() const;
 
+    // What the terminal holds that nobody has read (what a shell would read
+    // next), once chisei has ended. Leaves the terminal without line editing.
+    std::string unread_input() const;
+
     termios settings() const;
     termios at_start() const
     {

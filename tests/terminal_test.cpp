@@ -10,6 +10,7 @@
 
 #include "pty.hpp"
 #include "run.hpp"
+#include "terminfo.hpp"
 
 namespace {
 
@@ -111,11 +112,57 @@ const start_key start_keys[] = {
     {"enter", "\r"},
     {"space", " "},
     {"typed_before_the_prompt", "k", 1, true},
-    {"arrow_then_x", "\x1b[Ax", 2},                  // x is an answer, and is rejected
+    {"arrow_and_x_at_once", "\x1b[Ax"}, // as one key: the terminal sent them together
+    {"text_pasted", "sabcdeabc\r", 1, false, "", 0, false,
+     ""},                                            // a key, then the answers typed ahead
     {"up_arrow_spread_out", "\x1b", 1, false, "[A"}, // as over a slow link
     {"up_and_enter_at_question_1", "x", 1, false, "", 0, false, up_and_enter},
     {"up_left_and_answers_at_question_1", "x", 1, false, "", 0, false, up_left_and_answers},
 };
+
+// Every key that a terminal of the terminfo database sends as an escape
+// sequence, at both key waits of one session: the start key adds nothing to
+// the answers (question 1 shown once, the results those of the answers),
+// and the final key leaves nothing on the terminal for the shell. What went
+// wrong, or "".
+std::string taken_whole(const std::string &start, const std::string &final_key)
+{
+    pty_session t;
+    if (!t.wait_for(start_prompt, 1, false) || !t.wait_echo(false))
+        return "no start key wait";
+    t.type(start);
+    if (!t.wait_for(question_1_end, 1, false))
+        return "no question 1 after the start key";
+    t.type(all_answers);
+    if (!t.wait_for(results_end, 1, false) || !t.wait_echo(false))
+        return "no results after the start key";
+    if (count(t.screen(), question_1) != 1 ||
+        t.screen().find("a= 2 b= 2 c= 2 d= 1 e= 1\r\n") == std::string::npos)
+        return "the start key reached the answers";
+    t.type(final_key);
+    if (!t.ends_within(10000) || !WIFEXITED(t.status()) || WEXITSTATUS(t.status()) != 0 ||
+        !t.wait_restored())
+        return "no clean exit after the final key";
+    std::string rest = t.unread_input();
+    return rest.empty() ? "" : "the final key left " + printable(rest);
+}
+
+TEST(Terminal, EveryTerminfoKeyIsTakenWholeAtAKeyWait)
+{
+    std::vector<std::string> keys = terminfo_escape_keys();
+    ASSERT_GT(keys.size(), 1000u) << "the terminfo database: apt-get install ncurses-term";
+    std::size_t sessions = (keys.size() + 1) / 2;
+    std::vector<std::string> wrong(sessions);
+    std::vector<std::size_t> failed = failing(sessions, 16, [&](std::size_t i) {
+        wrong[i] = taken_whole(keys[2 * i], keys[(2 * i + 1) % keys.size()]);
+        return wrong[i].empty();
+    });
+    std::string named;
+    for (std::size_t i : failed)
+        named += "\n  " + printable(keys[2 * i]) + ", then " +
+                 printable(keys[(2 * i + 1) % keys.size()]) + ": " + wrong[i];
+    EXPECT_TRUE(failed.empty()) << failed.size() << " of " << sessions << " sessions:" << named;
+}
 
 // The Windows build's _getch on wine's console: an extended key comes as
 // two codes (0xE0 or 0 first), alpha as the single code 0xE0 (code page 437).

@@ -63,16 +63,27 @@ std::size_t take_in(unsigned char *buf, std::size_t size)
 // The first wait opens the controlling terminal, which stays open for the
 // second. A wait switches off line editing and echo (TCSANOW: keys typed
 // before the wait must not be thrown away), takes one key and puts the saved
-// settings back. The signal keys stay on; while the terminal is switched,
-// the signals that end or stop the process restore the saved settings first.
+// settings back. It reads every code of the key itself, those that the
+// terminal would act on included (an old terminal's key may hold a Ctrl-C
+// or a Ctrl-S among its codes): the signal keys and flow control are off
+// while it waits, and a key that begins with Ctrl-C, Ctrl-\ or Ctrl-Z sends
+// its signal as the terminal would. While the terminal is switched, the
+// signals that end or stop the process restore the saved settings first.
 
 namespace {
 
 const int key_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 struct sigaction previous[sizeof key_signals / sizeof key_signals[0]];
 
-// How long the rest of a key's code may take to arrive after its first byte.
-const int rest_of_key_ms = 25;
+// A terminal writes all the codes of one key at once, so they come in
+// together, and the next key comes a keystroke later. A key that begins with
+// a control code is taken with every byte that follows it within this gap,
+// whatever its shape: ESC [ A, the Linux console's ESC [ [ A, rxvt's
+// ESC ESC [ A, konsole's ESC O 2 P, a Wyse's Ctrl-A @ Enter. 50 ms is far
+// more than the bytes of one key are ever apart, even spread over a slow
+// link, and less than a person takes between two keys; it is also all the
+// wait adds after such a key.
+const int key_gap_ms = 50;
 
 int tty = -1; // opened by the first wait, and kept until exit
 termios saved, waiting;
@@ -127,31 +138,45 @@ int read_key_byte(int timeout_ms)
     }
 }
 
-// The rest of a key that began with ESC: ESC [ parameters and a final byte,
-// ESC O and one byte, or ESC and one more key held with Alt.
-void take_escape_rest()
+// Whether a key that begins with byte b may go on with more codes: a control
+// code, or a byte that begins no UTF-8 character (8-bit codes such as CSI).
+// A key that begins with text is one character, so that text pasted at a
+// key wait stays for the answers.
+bool begins_codes(int b)
 {
-    int b = read_key_byte(rest_of_key_ms);
-    if (b == '[') {
-        for (int i = 0; i < 32; i++) {
-            b = read_key_byte(rest_of_key_ms);
-            if (b < 0x20 || b > 0x3F)
-                break;
-        }
-    } else if (b == 'O') {
-        read_key_byte(rest_of_key_ms);
-    }
+    return b >= 0 && (b < 0x20 || b == 0x7F || (b >= 0x80 && continuation_count(b) == 0));
+}
+
+// The signal of the terminal's signal key b (Ctrl-C, Ctrl-\, Ctrl-Z as the
+// saved settings name them), or 0.
+int signal_of(int b)
+{
+    const int keys[][2] = {{VINTR, SIGINT}, {VQUIT, SIGQUIT}, {VSUSP, SIGTSTP}};
+    for (const int *key : keys)
+        if ((saved.c_lflag & ISIG) && saved.c_cc[key[0]] != _POSIX_VDISABLE &&
+            b == saved.c_cc[key[0]])
+            return key[1];
+    return 0;
 }
 
 int take_key()
 {
-    int b = read_key_byte(-1);
-    if (b == 0x1B)
-        take_escape_rest();
-    for (int more = continuation_count(b); more > 0; more--)
-        if (!is_continuation(read_key_byte(rest_of_key_ms)))
-            break;
-    return b;
+    for (;;) {
+        int b = read_key_byte(-1);
+        if (begins_codes(b)) {
+            while (read_key_byte(key_gap_ms) >= 0)
+                ;
+        } else {
+            for (int more = continuation_count(b); more > 0; more--)
+                if (!is_continuation(read_key_byte(key_gap_ms)))
+                    break;
+        }
+        int sig = signal_of(b);
+        if (sig == 0)
+            return b;
+        kill(0, sig); // to the foreground job, as the terminal sends it; a stop
+                      // comes back here once continued, and the wait goes on
+    }
 }
 
 } // namespace
@@ -165,7 +190,8 @@ int wait_key()
     int key = -1;
     if (tcgetattr(tty, &saved) == 0) {
         waiting = saved;
-        waiting.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        waiting.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+        waiting.c_iflag &= ~static_cast<tcflag_t>(IXON);
         waiting.c_cc[VMIN] = 1;
         waiting.c_cc[VTIME] = 0;
         sigprocmask(SIG_BLOCK, nullptr, &unblocked);

@@ -81,30 +81,57 @@ bool is_space(int b)
     return b == ' ' || (b >= '\t' && b <= '\r');
 }
 
+bool is_parameter(int b)
+{
+    return b >= 0x30 && b <= 0x3F;
+}
+
+bool is_intermediate(int b)
+{
+    return b >= 0x20 && b <= 0x2F;
+}
+
 bool is_final(int b)
 {
     return b >= 0x40 && b <= 0x7E;
 }
 
-// The length of the key a terminal sends as an escape sequence at the front
-// of the input (ESC [ parameters and a final byte, as for the arrows, or
-// ESC O and one byte), whole on one line; 0 if there is none.
-std::size_t escape_length()
+// The longest escape sequence taken as a key: ESC [, 31 parameter bytes and
+// its final byte.
+const std::size_t longest_sequence = 34;
+
+// The length of the key that a terminal sends as an escape sequence,
+// starting at the byte k places ahead in the input and whole on its line;
+// 0 if there is none there. Its shapes:
+//   ESC [ parameters intermediates final  ECMA-48's control sequence: the
+//                                         arrows, F5, Ctrl+Up (ESC [ 1 ; 5 A)
+//   ESC [ parameters $                    rxvt's Shift keys (ESC [ 7 $)
+//   ESC [ [ and a capital letter          the Linux console's F1 to F5
+//   ESC O parameters final                F1 (ESC O P), konsole's Shift+F1
+// and each of them after one more ESC, for the key held with Alt.
+std::size_t sequence_length(std::size_t k = 0, bool alt = true)
 {
-    if (peek() != 0x1B)
+    if (peek(k) != 0x1B)
         return 0;
-    if (peek(1) == 'O')
-        return is_final(peek(2)) ? 3 : 0;
-    if (peek(1) != '[')
-        return 0;
-    for (std::size_t k = 2; k < 34; k++) {
-        int b = peek(k);
-        if (is_final(b))
-            return k + 1;
-        if (b < 0x20 || b > 0x3F)
-            return 0;
+    int kind = peek(k + 1);
+    if (kind == 0x1B && alt) {
+        std::size_t held = sequence_length(k + 1, false);
+        return held > 0 ? held + 1 : 0;
     }
-    return 0;
+    if (kind != '[' && kind != 'O')
+        return 0;
+    std::size_t at = 2, end = longest_sequence - 1; // what the final byte leaves
+    if (kind == '[' && peek(k + at) == '[') {
+        int b = peek(k + at + 1);
+        return b >= 'A' && b <= 'Z' ? 4 : 0;
+    }
+    while (at < end && is_parameter(peek(k + at)))
+        at++;
+    if (kind == '[' && peek(k + at) == '$')
+        return at + 1;
+    while (kind == '[' && at < end && is_intermediate(peek(k + at)))
+        at++;
+    return is_final(peek(k + at)) ? at + 1 : 0;
 }
 
 // How many bytes at the front of the input are no answer: one for white
@@ -112,7 +139,7 @@ std::size_t escape_length()
 // an answer line, as on the other consoles), or 0.
 std::size_t skippable()
 {
-    return is_space(peek()) ? 1 : escape_length();
+    return is_space(peek()) ? 1 : sequence_length();
 }
 
 // How many continuation bytes a UTF-8 lead byte announces.
