@@ -72,17 +72,20 @@ async function firstOutput() {
     return text;
 }
 
-// Text as the transcript's lines: an element a line, the last one marked
-// if it has no line end yet.
+// Text as the transcript shows it (transcript.mjs): one block of lines, an
+// element a line that ends with a line break, the last one marked if it has
+// no line end yet. The block describes the text field until the quiz starts.
 function asLines(text) {
     const escape = line => line.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
     const lines = text.split('\n');
     const last = lines.pop();
     const element = (line, open) => {
-        const hang = hangingIndent(line);
-        return `<div${open ? ' data-open' : ''}${hang ? ` style="--hang:${hang}ch"` : ''}>${escape(line)}</div>`;
+        const hang = open ? 0 : hangingIndent(line);
+        return `<div role="none"${open ? ' data-open' : ''}${hang ? ` style="--hang:${hang}ch"` : ''}>` +
+            `${escape(line)}${open ? '' : '<br>'}</div>`;
     };
-    return lines.map(line => element(line, false)).join('') + (last === '' ? '' : element(last, true));
+    const shown = lines.map(line => element(line, false)).join('') + (last === '' ? '' : element(last, true));
+    return shown === '' ? '' : `<div role="group" id="intro">${shown}</div>`;
 }
 const intro = asLines(await firstOutput());
 

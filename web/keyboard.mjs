@@ -104,6 +104,7 @@ export class Keyboard {
     programWaits() {
         const field = this.#field;
         if (this.#tty.waitingFor === 'line') {
+            field.removeAttribute('aria-describedby'); // the intro, until the quiz starts
             field.value = this.#tty.takeRest() + field.value;
         } else if (this.#tty.waitingFor === 'key' && field.value !== '' && !this.#composing) {
             const key = field.value.slice(0, keyLength(field.value));

@@ -49,15 +49,22 @@ export class Quiz {
         const tty = new LineDiscipline(text => transcript.echo(text));
         keyboard.attach(tty);
         // What the program wrote before it first waits is all of the intro.
+        // Once it waits, what it wrote is shown, as one block; a read or a
+        // key served at once lets it go on, but after a frame's time of
+        // output, only once the page has had a frame to draw it. (A read
+        // takes at most a few hundred bytes, for the page to have its frames
+        // while the program goes through a long line.)
         const waits = wait => {
             transcript.endIntro();
             const taken = wait();
             keyboard.programWaits();
+            if (tty.waitingFor !== null) transcript.draw();
+            else if (transcript.overdue) return new Promise(resolve => setTimeout(resolve)).then(() => taken);
             return taken;
         };
         const host = {
             write: bytes => (transcript.write(bytes), true),
-            read: size => waits(() => tty.read(size)),
+            read: size => waits(() => tty.read(Math.min(size, 256))),
             key: () => waits(() => tty.key()),
         };
         const program = await createChisei({ host, wasmBinary: this.#wasmBinary() });
@@ -66,18 +73,23 @@ export class Quiz {
         } finally {
             tty.close();
             transcript.endIntro();
+            transcript.draw();
         }
     }
 
     // The run is over: the transcript stays as it is, and can take the focus
     // for the keyboard to scroll it, now that the field has gone.
+    // The end's words come a moment after it is shown, for a screen reader
+    // to hear them as a change of its status (a status shown with its words
+    // in it is not announced).
     #finish(text, offerAgain) {
         this.#keyboard.detach();
         this.#transcript.focusable(true);
-        this.#page.endText.textContent = text;
+        this.#page.endText.textContent = '';
         this.#page.again.hidden = !offerAgain;
         this.#page.end.hidden = false;
         this.#transcript.keepInView();
+        setTimeout(() => (this.#page.endText.textContent = text), 100);
     }
 
     // The program's WebAssembly, held in the page as the text of a data

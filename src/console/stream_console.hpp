@@ -100,38 +100,44 @@ bool is_final(int b)
 // its final byte.
 const std::size_t longest_sequence = 34;
 
-// The length of the key that a terminal sends as an escape sequence,
-// starting at the byte k places ahead in the input and whole on its line;
-// 0 if there is none there. Its shapes:
+// The length of the key that a terminal sends as an escape sequence at the
+// front of the input, whole on its line; 0 if there is none. Its shapes:
 //   ESC [ parameters intermediates final  ECMA-48's control sequence: the
 //                                         arrows, F5, Ctrl+Up (ESC [ 1 ; 5 A)
 //   ESC [ parameters $                    rxvt's Shift keys (ESC [ 7 $)
 //   ESC [ [ and a capital letter          the Linux console's F1 to F5
 //   ESC O parameters final                F1 (ESC O P), konsole's Shift+F1
-// and each of them after one more ESC, for the key held with Alt.
-std::size_t sequence_length(std::size_t k = 0, bool alt = true)
+// and each of them after one more ESC, for the key held with Alt. Read a
+// byte at a time, as far as the shape goes (so as not to wait for input
+// that a line does not need); shape is '[' or 'O', 'L' for the Linux
+// console's, 'I' once intermediates have come.
+std::size_t sequence_length()
 {
-    if (peek(k) != 0x1B)
-        return 0;
-    int kind = peek(k + 1);
-    if (kind == 0x1B && alt) {
-        std::size_t held = sequence_length(k + 1, false);
-        return held > 0 ? held + 1 : 0;
+    std::size_t start = 0; // 1 after the ESC for Alt
+    int shape = 0;
+    for (std::size_t k = 0; k - start < longest_sequence; k++) {
+        int b = peek(k);
+        std::size_t at = k - start;
+        if (k == 0) {
+            if (b != 0x1B)
+                return 0;
+        } else if (at == 1 && b == 0x1B && start == 0) {
+            start = 1;
+        } else if (at == 1 && b != '[' && b != 'O') {
+            return 0;
+        } else if (at == 1 || (at == 2 && shape == '[' && b == '[')) {
+            shape = at == 1 ? b : 'L';
+        } else if (shape == 'L') {
+            return b >= 'A' && b <= 'Z' ? k + 1 : 0;
+        } else if (shape == '[' && b == '$') {
+            return k + 1;
+        } else if (shape != 'O' && is_intermediate(b)) {
+            shape = 'I';
+        } else if (!is_parameter(b) || shape == 'I') {
+            return is_final(b) ? k + 1 : 0;
+        }
     }
-    if (kind != '[' && kind != 'O')
-        return 0;
-    std::size_t at = 2, end = longest_sequence - 1; // what the final byte leaves
-    if (kind == '[' && peek(k + at) == '[') {
-        int b = peek(k + at + 1);
-        return b >= 'A' && b <= 'Z' ? 4 : 0;
-    }
-    while (at < end && is_parameter(peek(k + at)))
-        at++;
-    if (kind == '[' && peek(k + at) == '$')
-        return at + 1;
-    while (kind == '[' && at < end && is_intermediate(peek(k + at)))
-        at++;
-    return is_final(peek(k + at)) ? at + 1 : 0;
+    return 0;
 }
 
 // How many bytes at the front of the input are no answer: one for white
