@@ -12,7 +12,8 @@ import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { hangingIndent } from './transcript.mjs';
+import { exitStatus } from './program.mjs';
+import { asLines } from './transcript.mjs';
 
 const [npmDir, program, ...outputs] = process.argv.slice(2);
 if (!npmDir || !program || outputs.length === 0) {
@@ -68,26 +69,20 @@ async function firstOutput() {
     const never = () => (waits(), new Promise(() => {}));
     const host = { write: bytes => ((text += decoder.decode(bytes, { stream: true })), true), read: never, key: never };
     const chisei = await createChisei({ host, wasmBinary });
-    await Promise.race([waited, chisei.ccall('main', 'number', [], [], { async: true })]);
+    await Promise.race([waited, exitStatus(chisei)]);
     return text;
 }
 
-// Text as the transcript shows it (transcript.mjs): one block of lines, an
-// element a line that ends with a line break, the last one marked if it has
-// no line end yet. The block describes the text field until the quiz starts.
-function asLines(text) {
-    const escape = line => line.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+// Text as the transcript shows it (transcript.mjs): one block of lines, the
+// last one marked if it has no line end yet. The block describes the text
+// field until the quiz starts.
+function asBlock(text) {
     const lines = text.split('\n');
-    const last = lines.pop();
-    const element = (line, open) => {
-        const hang = open ? 0 : hangingIndent(line);
-        return `<div role="none"${open ? ' data-open' : ''}${hang ? ` style="--hang:${hang}ch"` : ''}>` +
-            `${escape(line)}${open ? '' : '<br>'}</div>`;
-    };
-    const shown = lines.map(line => element(line, false)).join('') + (last === '' ? '' : element(last, true));
-    return shown === '' ? '' : `<div role="group" id="intro">${shown}</div>`;
+    const open = lines.at(-1) !== '';
+    if (!open) lines.pop();
+    return lines.length === 0 ? '' : `<div role="group" id="intro">${asLines(lines, open)}</div>`;
 }
-const intro = asLines(await firstOutput());
+const intro = asBlock(await firstOutput());
 
 // The WebAssembly as the text of the page's data block (run.mjs reads it
 // back): byte b as the character b, but for the control characters, which

@@ -4,6 +4,7 @@
 // quiz.
 import createChisei from 'chisei';
 import { LineDiscipline } from './line_discipline.mjs';
+import { exitStatus } from './program.mjs';
 
 const endings = {
     0: 'Il quiz è finito.',
@@ -51,15 +52,16 @@ export class Quiz {
         // What the program wrote before it first waits is all of the intro.
         // Once it waits, what it wrote is shown, as one block; a read or a
         // key served at once lets it go on, but after a frame's time of
-        // output, only once the page has had a frame to draw it. (A read
-        // takes at most a few hundred bytes, for the page to have its frames
-        // while the program goes through a long line.)
+        // output, only once the page has had the chance of a frame to draw
+        // it (none while the page is hidden). (A read takes at most a few
+        // hundred bytes, for the page to have its frames while the program
+        // goes through a long line.)
         const waits = wait => {
             transcript.endIntro();
             const taken = wait();
             keyboard.programWaits();
             if (tty.waitingFor !== null) transcript.draw();
-            else if (transcript.overdue) return new Promise(resolve => setTimeout(resolve)).then(() => taken);
+            else if (transcript.overdue && !document.hidden) return new Promise(resolve => setTimeout(resolve)).then(() => taken);
             return taken;
         };
         const host = {
@@ -69,7 +71,7 @@ export class Quiz {
         };
         const program = await createChisei({ host, wasmBinary: this.#wasmBinary() });
         try {
-            return await Promise.race([program.ccall('main', 'number', [], [], { async: true }), tty.interrupted]);
+            return await Promise.race([exitStatus(program), tty.interrupted]);
         } finally {
             tty.close();
             transcript.endIntro();

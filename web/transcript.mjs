@@ -33,8 +33,25 @@ export function hangingIndent(line) {
     return label ? label[0].length : 0;
 }
 
+// Lines as the transcript holds them, in HTML: an element a line, without a
+// role of its own, ending with a line break; but the last one, if open
+// (its line end is yet to come), which is marked so.
+export function asLines(lines, open) {
+    const escape = text => text.replace(/&/g, '&amp;').replace(/</g, '&lt;');
+    return lines.map((line, i) => {
+        const ended = !open || i < lines.length - 1, hang = ended && hangingIndent(line);
+        return `<div role="none"${ended ? '' : ' data-open'}${hang ? ` style="--hang:${hang}ch"` : ''}>` +
+            `${escape(line)}${ended ? '<br>' : ''}</div>`;
+    }).join('');
+}
+
 // The lines a console keeps: the Windows console's screen buffer.
 export const scrollback = 9001;
+// The most lines in one block: more than the program ever writes between
+// two waits, few enough for the page to lay out only the blocks in view
+// when a flood of output fills the scrollback (a full block is laid out
+// only in view).
+export const blockLines = 100;
 
 export class Transcript {
     #element;
@@ -42,12 +59,14 @@ export class Transcript {
     #scroller;
     #count = 0; // the lines it holds
     #open = null; // the last line, until its line end comes
-    #pending = ''; // what is to be shown and is not drawn yet
+    #pending = new Uint8Array(1 << 16); // what is to be shown and is not drawn yet, as UTF-8
+    #length = 0; // of it
     #frame = 0; // the frame that draws it, once asked for
     #since = 0; // when it was asked for
     #intro; // what the page shows and the program has not written yet
     #written = ''; // what the program wrote of it so far
     #decoder = new TextDecoder();
+    #encoder = new TextEncoder();
     #scrolling = false;
 
     // element: the transcript; scroller: what scrolls it; app, if given, is
@@ -64,33 +83,35 @@ export class Transcript {
         if (app) this.#followViewport(app);
     }
 
-    // What the program writes, as UTF-8 bytes.
+    // What the program writes, as UTF-8 bytes (only until it returns).
     write(bytes) {
-        const text = this.#decoder.decode(bytes, { stream: true });
-        if (this.#intro === '') {
-            this.#show(text);
-        } else if (this.#intro.startsWith(text)) {
-            this.#intro = this.#intro.slice(text.length);
-            this.#written += text;
-        } else if (text.startsWith(this.#intro)) {
-            const rest = text.slice(this.#intro.length);
-            this.#intro = this.#written = '';
-            this.#show(rest);
-        } else {
-            this.#redraw(text);
+        if (this.#length + bytes.length > this.#pending.length) {
+            const more = new Uint8Array(2 * (this.#length + bytes.length));
+            more.set(this.#pending.subarray(0, this.#length));
+            this.#pending = more;
         }
+        this.#pending.set(bytes, this.#length);
+        this.#length += bytes.length;
+        if (this.#frame) return;
+        this.#frame = requestAnimationFrame(() => this.draw());
+        this.#since = performance.now();
     }
 
     // What the keyboard shows: the echo of a line, ^C.
     echo(text) {
         this.endIntro();
-        this.#show(text);
+        this.write(this.#encoder.encode(text));
     }
 
     // The program waits or has ended: of the page's intro, only what it
     // wrote stays.
     endIntro() {
-        if (this.#intro !== '') this.#redraw('');
+        if (this.#intro === '') return;
+        this.draw();
+        if (this.#intro === '') return;
+        const written = this.#written;
+        this.#empty();
+        this.#show(written);
     }
 
     // Whether what is to be shown has waited longer than a frame to be drawn
@@ -103,6 +124,7 @@ export class Transcript {
     // An empty transcript, for a new run.
     clear() {
         this.#empty();
+        this.#length = 0;
         this.#decoder = new TextDecoder();
     }
 
@@ -113,65 +135,70 @@ export class Transcript {
         else this.#scroller.removeAttribute('tabindex');
     }
 
-    #redraw(text) {
-        const all = this.#written + text;
+    // What is to be shown, drawn now.
+    draw() {
+        cancelAnimationFrame(this.#frame);
+        this.#frame = 0;
+        const text = this.#decoder.decode(this.#pending.subarray(0, this.#length), { stream: true });
+        this.#length = 0;
+        this.#show(this.#pastIntro(text));
+    }
+
+    // Of what the program writes, what the page's intro does not show
+    // already; once it differs, the intro goes, and all it wrote is shown.
+    #pastIntro(text) {
+        const intro = this.#intro;
+        if (intro.startsWith(text)) {
+            this.#intro = intro.slice(text.length);
+            this.#written += text;
+            return '';
+        }
+        if (text.startsWith(intro)) {
+            this.#intro = this.#written = '';
+            return text.slice(intro.length);
+        }
+        const written = this.#written;
         this.#empty();
-        this.#show(all);
+        return written + text;
     }
 
     #empty() {
         this.#lines.replaceChildren();
         this.#count = 0;
         this.#open = null;
-        this.#pending = this.#intro = this.#written = '';
+        this.#intro = this.#written = '';
     }
 
+    // Text as one block of lines (or more, of blockLines each): only the
+    // lines that the scrollback keeps, the oldest lines leaving from the top.
     #show(text) {
-        this.#pending += text;
-        if (this.#frame) return;
-        this.#frame = requestAnimationFrame(() => this.draw());
-        this.#since = performance.now();
-    }
-
-    // What is to be shown, drawn now as one block: only the lines that the
-    // scrollback keeps, the oldest lines leaving from the top.
-    draw() {
-        cancelAnimationFrame(this.#frame);
-        this.#frame = 0;
-        const lines = this.#pending.split('\n'); // the last: what follows the last line end
-        this.#pending = '';
+        const lines = text.split('\n'); // the last: what follows the last line end
         if (this.#open) {
-            this.#open.append(lines.shift());
+            const open = this.#open, hang = hangingIndent(open.textContent + lines[0]);
+            open.append(lines.shift());
             if (lines.length === 0) return;
-            this.#end(this.#open);
+            if (hang) open.style.setProperty('--hang', `${hang}ch`);
+            open.append(open.ownerDocument.createElement('br'));
+            open.removeAttribute('data-open');
             this.#open = null;
         }
         const tail = lines.pop();
         if (tail !== '') lines.push(tail);
         if (lines.length === 0) return;
-        const document = this.#lines.ownerDocument, block = document.createElement('div');
-        block.setAttribute('role', 'group');
         const shown = lines.slice(-scrollback);
-        shown.forEach((text, i) => {
-            const line = document.createElement('div');
-            line.setAttribute('role', 'none');
-            line.textContent = text;
-            block.append(line);
-            if (i < shown.length - 1 || tail === '') this.#end(line);
-            else this.#open = line; // its line end is yet to come
-        });
-        this.#count += block.childElementCount;
         this.#element.removeAttribute('aria-live');
-        this.#lines.append(block);
+        for (let i = 0; i < shown.length; i += blockLines) {
+            const block = this.#lines.ownerDocument.createElement('div');
+            block.setAttribute('role', 'group');
+            const part = shown.slice(i, i + blockLines);
+            if (part.length === blockLines) block.className = 'full';
+            block.innerHTML = asLines(part, tail !== '' && i + blockLines >= shown.length);
+            this.#lines.append(block);
+        }
+        if (tail !== '') this.#open = this.#lines.lastElementChild.lastElementChild;
+        this.#count += shown.length;
         this.#trim();
         this.keepInView();
-    }
-
-    // A line whose line end has come: its hanging indent and its break.
-    #end(line) {
-        const hang = hangingIndent(line.textContent);
-        if (hang) line.style.setProperty('--hang', `${hang}ch`);
-        line.append(line.ownerDocument.createElement('br'));
     }
 
     // The oldest lines over the scrollback, gone from the top.

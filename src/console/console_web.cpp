@@ -1,7 +1,8 @@
 // The console in a web browser, compiled to WebAssembly. The page (or any
 // other host: node, for the tests) hands the program a host object with
 // three functions, and the program never sees the terminal itself:
-//   write(bytes)  shows one line of output (UTF-8); false if it could not
+//   write(bytes)  shows one line of output (UTF-8, a view of the program's
+//                 memory, valid until it returns); false if it could not
 //   read(size)    a promise of the next bytes of the answer input, at most
 //                 size of them: a whole line as typed and echoed, or an
 //                 empty array once the input has ended; it never rejects
@@ -15,7 +16,7 @@
 namespace {
 
 EM_JS(int, host_write, (const char *p, std::size_t len),
-      { return Module.host.write(HEAPU8.slice(p, p + len)) ? 1 : 0; });
+      { return Module.host.write(HEAPU8.subarray(p, p + len)) ? 1 : 0; });
 
 EM_ASYNC_JS(int, host_read, (unsigned char *buf, std::size_t size), {
     const bytes = await Module.host.read(size);

@@ -32,6 +32,16 @@ function altered() {
     return changed;
 }
 
+// The page as built, with one more line after its intro, which the program
+// never writes: the program waits before it has written all the page shows.
+function longer() {
+    const html = built();
+    const changed = html.replace('(batti un tasto per iniziare)<br></div><div role="none"><br></div>',
+        m => `${m}<div role="none">Una riga in più<br></div>`);
+    assert.notEqual(changed, html, 'the page holds the intro\'s last lines');
+    return changed;
+}
+
 // The page as built, but the program waits to start until the test calls
 // window.testStart(): what is typed meanwhile is typed before it is ready.
 function early() {
@@ -43,7 +53,8 @@ function early() {
 
 before(async () => {
     assert.ok(folder && fs.existsSync(path.join(folder, 'chisei.html')), 'CHISEI_WEB_PAGE');
-    server = await serve(folder, { pages: { '/altered.html': altered(), '/early.html': early() } });
+    server = await serve(folder, { pages: { '/altered.html': altered(), '/early.html': early(),
+        '/longer.html': longer() } });
     for (const engine of engines) browsers[engine] = await launch(engine);
     // The page may write the clipboard, for a real paste (Ctrl-V) of it.
     await browsers.chromium.defaultBrowserContext().overridePermissions(server.url.slice(0, -1),
@@ -86,6 +97,28 @@ async function paste(page, text) {
     await page.evaluate(t => navigator.clipboard.writeText(t), text);
     await ctrl(page, 'v');
 }
+
+// A flood: n characters that are no answer put in the field at once (as a
+// paste does), then the eight answers, and Enter.
+async function flood(page, n) {
+    await page.evaluate(n => (document.getElementById('answer').value = `${'x'.repeat(n)}abcdeabc`), n);
+    await page.keyboard.press('Enter');
+}
+
+// What a screen reader's log is told from now on: the text of each line
+// added to the transcript, in order.
+function watchAdditions() {
+    window.testAdded = [];
+    new MutationObserver(records => records.flatMap(r => [...r.addedNodes]).filter(n => n.nodeType === 1)
+        .flatMap(n => (n.matches('[role=none]') ? [n] : [...n.querySelectorAll('[role=none]')]))
+        .forEach(line => window.testAdded.push(line.textContent)))
+        .observe(window.chisei.transcript, { childList: true, subtree: true });
+}
+
+// The lines the program writes once in a run, from question 2 on.
+const once = ['Di che cosa hai paura?', 'Qual è il tuo programma preferito in tv?', 'A cosa non puoi rinunciare?',
+    'Cosa fai nel tempo libero?', 'Quale tra questi film preferisci?', "L'ultimo incidente che hai avuto?",
+    'Nella tua casa cosa non può mancare?', 'Ecco i risultati:', 'a= 2 b= 2 c= 2 d= 1 e= 1', 'Sei uno scoiattolo!'];
 
 async function type(page, keys) {
     await page.keyboard.type(keys);
@@ -257,8 +290,35 @@ const rows = [
             await page.evaluate(() => window.testStart());
         }, answers: () => {}, check: s => assert.ok(s.includes('e) carogne putrefatte\nab\n'), s) },
     { name: 'the page opened as a file', file: true },
+    // A line break typed ahead is a line end: each line is answered and
+    // echoed in turn. (The page may paste only in chromium and Firefox.)
+    { name: 'a pasted text with line breaks before the program is ready delivers a line at each break',
+        rule: 'a paste with line breaks', engines: ['chromium', 'firefox'], early: true, start: async page => {
+            await pressS(page);
+            await paste(page, 'abcd\neabc\n');
+            await page.evaluate(() => window.testStart());
+        }, answers: () => {}, check: s => assert.ok(s.includes('e) carogne putrefatte\nabcd\n') &&
+            s.includes('e) disegno piovre e le attacco al muro\neabc\n'), s) },
+    // What follows a pasted line stays in the field: the key wait takes it.
+    { name: 'the text left in the field after a pasted line is the final key', engines: ['chromium', 'firefox'],
+        answers: page => paste(page, 'abcdeabc\nq'), typedAhead: true },
+    // The program's output that a frame would add and push out again is not
+    // drawn; each line a screen reader's log is told of, once.
+    { name: 'a flood of wrong characters: the newest lines kept, each added once', flood: true, start: async page => {
+        await page.evaluate(watchAdditions);
+        await pressS(page);
+    }, answers: page => flood(page, 20000), check: async (s, page) => {
+        const lines = s.split('\n'), from = lines.lastIndexOf(once[0]);
+        assert.equal(lines.length, 9001);
+        assert.deepEqual(lines.slice(from).filter(line => once.includes(line)), once);
+        assert.equal(lines.length - from, 67); // from question 2's prompt on, as in any run
+        const added = await page.evaluate(() => window.testAdded);
+        for (const line of once) assert.equal(added.filter(text => text === line).length, 1, line);
+    } },
     { name: 'a page whose first line differs from what the program writes shows the program\'s',
         url: 'altered.html', check: s => assert.ok(s.startsWith('Rispondi alle domande') && !s.includes('Rispondete'), s) },
+    { name: 'a page with a line more than the program writes before it waits shows only what it wrote',
+        url: 'longer.html', check: s => assert.ok(!s.includes('Una riga in più'), s) },
     ...keyboards.map(({ rule, name, keys }, i) => ({
         name: `on a phone, a tap starts; answers typed: ${name}`, rule, width: i === 0 ? 320 : 360,
         start: async page => {
@@ -310,7 +370,7 @@ test('the keyboard\'s table is the rows\' rules', () => {
 
 // Words broken across lines in the transcript; lines wrapped elsewhere than
 // under their text (after a label such as "a) " they go on under the text
-// that follows it); and whether the page scrolls sideways.
+// that follows it); and whether the page, or the transcript, scrolls sideways.
 function wrapping() {
     const broken = [], misaligned = [];
     const rects = (line, from, to) => {
@@ -330,7 +390,9 @@ function wrapping() {
         const under = rects(line, label, label + 1)[0].left;
         if ([...starts.values()].slice(1).some(left => Math.abs(left - under) > 1)) misaligned.push(text);
     }
-    return { broken, misaligned, sideways: document.documentElement.scrollWidth > window.innerWidth };
+    const console = document.getElementById('console');
+    return { broken, misaligned, sideways: document.documentElement.scrollWidth > window.innerWidth ||
+        console.scrollWidth > console.clientWidth };
 }
 
 // One row's run in one browser.
@@ -354,19 +416,27 @@ async function play(browser, row) {
         if (row.status === undefined) {
             const s = await waitFor(page, 'Sei uno scoiattolo!');
             await audit('the results');
-            assert.equal(count(s, 'e) '), 8, s); // no question asked again
-            assert.equal(count(s, prompt), 1, s); // the intro once, whether the page held it or not
-            assert.equal(count(s, `${prompt}\n\n\n${q1}`), 1, s);
-            assert.equal(await exitWithin(page, 300), 'running'); // waiting for a key
-            assert.equal(await page.$eval('#hint', e => e.hidden), false);
-            await (row.final ?? finalKey)(page);
+            if (!row.flood) {
+                assert.equal(count(s, 'e) '), 8, s); // no question asked again
+                assert.equal(count(s, prompt), 1, s); // the intro once, whether the page held it or not
+                assert.equal(count(s, `${prompt}\n\n\n${q1}`), 1, s);
+            }
+            if (!row.typedAhead) {
+                assert.equal(await exitWithin(page, 300), 'running'); // waiting for a key
+                assert.equal(await page.$eval('#hint', e => e.hidden), false);
+                await (row.final ?? finalKey)(page);
+            }
         }
         assert.equal(await exitWithin(page, deadline), row.status ?? 0);
         await page.waitForFunction(words => !document.getElementById('end').hidden &&
             document.getElementById('end-text').textContent === words, { timeout: deadline }, row.words ?? 'Il quiz è finito.');
         await audit('the end');
-        if (row.width)
+        if (row.width) {
             assert.deepEqual(await page.evaluate(wrapping), { broken: [], misaligned: [], sideways: false });
+            // No suggestions: a phone's keyboard would hold keys back until a word is chosen.
+            assert.deepEqual(await page.$eval('#answer', f => [f.autocomplete, f.getAttribute('autocorrect'),
+                f.getAttribute('autocapitalize'), f.spellcheck]), ['off', 'off', 'off', false]);
+        }
         await row.check?.(await screen(page), page);
     } finally {
         await page.close();

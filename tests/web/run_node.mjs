@@ -6,6 +6,7 @@
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
+import { exitStatus } from '../../web/program.mjs';
 
 const program = path.resolve(process.argv[2]);
 const createChisei = createRequire(import.meta.url)(program);
@@ -45,4 +46,4 @@ const host = {
 };
 
 const chisei = await createChisei({ host, wasmBinary });
-process.exitCode = await chisei.ccall('main', 'number', [], [], { async: true });
+process.exitCode = await exitStatus(chisei);

@@ -5,7 +5,7 @@
 // Usage: node --test transcript.test.mjs
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { scrollback, Transcript } from '../../web/transcript.mjs';
+import { asLines, blockLines, scrollback, Transcript } from '../../web/transcript.mjs';
 
 // As much of the DOM as the transcript uses: elements holding text and
 // elements, counted as they are made.
@@ -50,6 +50,21 @@ class Element {
     replaceChildren() {
         this.nodes = [];
     }
+    get lastElementChild() {
+        return this.children.at(-1) ?? null;
+    }
+    // The lines that asLines writes.
+    set innerHTML(html) {
+        this.nodes = [];
+        for (const [, open, text, br] of html.matchAll(/<div role="none"( data-open)?(?: style="[^"]*")?>([^<]*)(<br>)?<\/div>/g)) {
+            const line = new Element('div');
+            line.setAttribute('role', 'none');
+            if (open) line.setAttribute('data-open', '');
+            line.textContent = text.replace(/&lt;/g, '<').replace(/&amp;/g, '&');
+            if (br) line.append(new Element('br'));
+            this.append(line);
+        }
+    }
     setAttribute(name, value) {
         this.attributes.set(name, value);
     }
@@ -65,24 +80,17 @@ class Element {
     }
 }
 
-// The transcript's element as the page holds it: a block of lines, each
-// ending with a line break, the last one marked if it is open.
+// The transcript's element as the page holds it: a block of the intro's
+// lines, as the page as built holds them.
 function page(intro) {
     const transcript = new Element('div'), blocks = new Element('div');
     transcript.append(blocks);
     const lines = intro.split('\n');
-    const last = lines.pop();
-    const line = (text, open) => {
-        const element = new Element('div');
-        element.setAttribute('role', 'none');
-        element.textContent = text;
-        if (open) element.setAttribute('data-open', '');
-        else element.append(new Element('br'));
-        return element;
-    };
-    if (intro !== '') {
+    const open = lines.at(-1) !== '';
+    if (!open) lines.pop();
+    if (lines.length > 0) {
         const block = new Element('div');
-        block.append(...lines.map(text => line(text, false)), ...(last === '' ? [] : [line(last, true)]));
+        block.innerHTML = asLines(lines, open);
         blocks.append(block);
     }
     return transcript;
@@ -128,11 +136,11 @@ const cases = [
         ['a', 'x', 'b', 'c', 'y', 'd'], 1, { blocks: 3 }],
     ['what one draw would add and the scrollback drop again is never drawn', '',
         [['write', text(numbered(0, scrollback + 5))]], numbered(5, scrollback + 5), 0,
-        { blocks: 1, made: 1 + 2 * scrollback }],
+        { blocks: Math.ceil(scrollback / blockLines), made: Math.ceil(scrollback / blockLines) + 2 * scrollback }],
     ['the oldest lines leave from the top, whole blocks and part of one', 'i\n',
         [['write', 'i\n'], ['write', text(numbered(0, scrollback - 3))], ['draw'], ['write', text(['x', 'y'])],
             ['draw'], ['write', text(['z', 'w'])]],
-        [...numbered(1, scrollback - 3), 'x', 'y', 'z', 'w'], 0, { blocks: 3 }],
+        [...numbered(1, scrollback - 3), 'x', 'y', 'z', 'w'], 0, { blocks: Math.ceil((scrollback - 3) / blockLines) + 2 }],
 ];
 
 for (const [name, intro, steps, shown, kept, drawn = {}] of cases)
