@@ -3,11 +3,11 @@
 // newest line in view, and follows a phone's on-screen keyboard.
 //
 // What is shown between two of the program's waits (an echo, and what the
-// program then writes) is added at once, as one block of line elements:
-// a screen reader hears it as one message, its lines in order. Output that
+// program then writes) is added at once, as one block of line elements: a
+// screen reader hears it as one message, its lines in order. Output that
 // goes on for longer than a frame is drawn once a frame. Like a console's
 // screen buffer, the transcript keeps the newest `scrollback` lines: older
-// ones leave from the top, and lines that a frame would draw and drop again
+// ones leave from the top, and lines that one draw would add and drop again
 // are never drawn. A line once drawn is never drawn again.
 //
 // The page as built holds what the program writes first (its intro). The
@@ -15,14 +15,15 @@
 // or the program waits or ends before writing all of it, or something else
 // is shown, the transcript is drawn again with what the program wrote.
 //
-// The page's own lines are no news: the transcript is silent (aria-live
-// off) until it draws lines of its own, or a browser that is still loading
-// the page announces them. Its element holds one element, unnamed, that the blocks go
-// into (a screen reader says the name of what a message is added to, and a
-// message is the program's lines alone); a block is a group of lines; a line
-// is an element of its own (for its hanging indent), without a role of its
-// own (so that a block is one addition), and ends with a line break (so that
-// a screen reader hears its lines apart).
+// For a screen reader: the page's own lines are no news, so the transcript
+// is silent (aria-live off) until it draws lines of its own (a browser
+// still loading the page would announce them). Its element holds one
+// element, unnamed, that the blocks go into (a screen reader says the name
+// of what a message is added to, and a message is the program's lines
+// alone); a block is a group of lines; a line is an element of its own
+// (for its hanging indent) without a role of its own (so that a block is
+// one addition, whose lines come in order), and ends with a line break (so
+// that its lines are heard apart).
 
 // How the transcript lays out a line, in the page and in the page as built:
 // a line that opens with a short label and a space (a) , 1. , - ) goes on,

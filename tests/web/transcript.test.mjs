@@ -124,6 +124,8 @@ const cases = [
         [['write', 'a\n'], ['write', 'x\n'], ['write', 'b\n']], ['a', 'x', 'b'], 0],
     ['a wait before all of the intro was written: what the program wrote', 'a\nb\n',
         [['write', 'a\n'], ['endIntro'], ['write', 'c\n']], ['a', 'c'], 0],
+    ['a wait before all of the intro was written: the rest goes at once', 'a\nb\n',
+        [['write', 'a\n'], ['endIntro']], ['a'], 0],
     ['an echo before all of the intro was written (Ctrl-C)', 'a\n', [['echo', '^C\n']], ['^C'], 0],
     ['a character split between writes, shown whole', '',
         [['write', [0x61, 0xc3]], ['write', [0xa0, 0x0a, 0x0a]]], ['aà', ''], 0],
