@@ -127,13 +127,11 @@ export class ScreenReader {
         fs.mkdirSync(run, { mode: 0o700 });
         fs.mkdirSync(home);
         this.#log = path.join(this.#dir, 'said.txt');
-        this.#display = `:${await freeDisplay()}`;
+        this.#display = await this.#startX();
         this.#env = { PATH: process.env.PATH ?? '/usr/bin:/bin', HOME: home, XDG_RUNTIME_DIR: run,
             DISPLAY: this.#display, LANG: 'C.UTF-8', LC_ALL: 'C.UTF-8', GNOME_ACCESSIBILITY: '1',
             GTK_MODULES: 'gail:atk-bridge', NO_AT_BRIDGE: '0', DBUS_SESSION_BUS_ADDRESS: `unix:path=${run}/bus`,
             MOZ_CRASHREPORTER_DISABLE: '1', CHISEI_SPEECH_LOG: this.#log };
-        this.#spawn('Xvfb', [this.#display, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp']);
-        await this.#waitFor(() => this.#run('xdotool', ['getdisplaygeometry'], true), 10000, 'Xvfb');
         this.#spawn('dbus-daemon', ['--session', '--nofork', `--address=unix:path=${run}/bus`]);
         await this.#waitFor(() => fs.existsSync(`${run}/bus`), 10000, 'the D-Bus session');
         this.#spawn('/usr/libexec/at-spi-bus-launcher', ['--launch-immediately']);
@@ -170,6 +168,18 @@ export class ScreenReader {
         return lines.length > 0 && lines.at(-1).startsWith('SAY ');
     }
 
+    // Xvfb on a display it chooses itself: its name, once it is up.
+    #startX() {
+        const x = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+            { detached: true, stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
+        this.#children.push(x);
+        let said = '';
+        return new Promise((resolve, reject) => {
+            x.stdio[3].on('data', data => (said += data) && said.endsWith('\n') && resolve(`:${said.trim()}`));
+            x.on('exit', () => reject(new Error('Xvfb did not start')));
+        });
+    }
+
     #spawn(command, args) {
         const child = spawn(command, args, { env: this.#env, detached: true, stdio: 'ignore' });
         this.#children.push(child);
@@ -189,9 +199,3 @@ export class ScreenReader {
     }
 }
 
-// A display number no X server uses.
-async function freeDisplay() {
-    for (let n = 90; n < 200; n++)
-        if (!fs.existsSync(`/tmp/.X${n}-lock`) && !fs.existsSync(`/tmp/.X11-unix/X${n}`)) return n;
-    throw new Error('no free display');
-}
