@@ -21,6 +21,17 @@ import { fileURLToPath } from 'node:url';
 
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
+// What a reader started, each in a process group of its own: gone with this
+// process, however it ends (a test runner's time limit sends SIGTERM).
+const started = new Set();
+const stopAll = () => started.forEach(pid => {
+    try {
+        process.kill(-pid, 'SIGKILL');
+    } catch {}
+});
+process.on('exit', stopAll);
+for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) process.on(signal, () => process.exit(128 + os.constants.signals[signal]));
+
 // Text as compared: its words, in lower case, without punctuation.
 export const words = text => text.toLowerCase().replace(/[^\p{L}\p{N}]+/gu, ' ').trim();
 
@@ -116,6 +127,7 @@ export class ScreenReader {
             try {
                 process.kill(-child.pid, 'SIGKILL');
             } catch {}
+            started.delete(child.pid);
         }
         await pause(200);
         fs.rmSync(this.#dir, { recursive: true, force: true });
@@ -173,6 +185,7 @@ export class ScreenReader {
         const x = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
             { detached: true, stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
         this.#children.push(x);
+        started.add(x.pid);
         let said = '';
         return new Promise((resolve, reject) => {
             x.stdio[3].on('data', data => (said += data) && said.endsWith('\n') && resolve(`:${said.trim()}`));
@@ -183,6 +196,7 @@ export class ScreenReader {
     #spawn(command, args) {
         const child = spawn(command, args, { env: this.#env, detached: true, stdio: 'ignore' });
         this.#children.push(child);
+        started.add(child.pid);
         return child;
     }
 

@@ -54,6 +54,7 @@ for (const browser of ['firefox', 'chromium'])
         const reader = await ScreenReader.start();
         try {
             await reader.open(browser, page);
+            await reader.hear(lines[0], 0, 90000); // the page announced, with its intro
             const atLoad = await play(reader);
             const said = reader.said();
             const stream = said.map(words).join(' ');
