@@ -153,10 +153,13 @@ export class ScreenReader {
             'org.freedesktop.DBus.Properties.Set', 'string:org.a11y.Status', 'string:IsEnabled',
             'variant:boolean:true']);
         this.#startSpeech(run);
+        // Orca finds no speech if it comes first, and says nothing ever.
+        await this.#waitFor(() => fs.existsSync(path.join(run, 'speech-dispatcher', 'speechd.sock')), 60000,
+            'speech-dispatcher');
         const prefs = path.join(this.#dir, 'orca');
         fs.mkdirSync(prefs);
         this.#spawn('orca', ['-u', prefs, '-d', 'braille', ...(process.env.ORCA_DEBUG ? ['--debug-file', process.env.ORCA_DEBUG] : [])]);
-        await this.#waitFor(() => this.said().some(line => /screen reader on/i.test(line)), 30000, 'Orca');
+        await this.#waitFor(() => this.said().some(line => /screen reader on/i.test(line)), 60000, 'Orca');
     }
 
     // A private speech-dispatcher whose only synthesizer writes down what
