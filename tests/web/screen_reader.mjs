@@ -44,7 +44,12 @@ export class ScreenReader {
 
     static async start() {
         const reader = new ScreenReader();
-        await reader.#start();
+        try {
+            await reader.#start();
+        } catch (error) {
+            await reader.stop(); // what did start would keep this process alive
+            throw error;
+        }
         return reader;
     }
 
@@ -130,7 +135,7 @@ export class ScreenReader {
             started.delete(child.pid);
         }
         await pause(200);
-        fs.rmSync(this.#dir, { recursive: true, force: true });
+        if (this.#dir) fs.rmSync(this.#dir, { recursive: true, force: true });
     }
 
     async #start() {
