@@ -163,8 +163,19 @@ export class ScreenReader {
             'speech-dispatcher');
         const prefs = path.join(this.#dir, 'orca');
         fs.mkdirSync(prefs);
-        this.#spawn('orca', ['-u', prefs, '-d', 'braille', ...(process.env.ORCA_DEBUG ? ['--debug-file', process.env.ORCA_DEBUG] : [])]);
-        await this.#waitFor(() => this.said().some(line => /screen reader on/i.test(line)), 60000, 'Orca');
+        const args = ['-u', prefs, '-d', 'braille', ...(process.env.ORCA_DEBUG ? ['--debug-file', process.env.ORCA_DEBUG] : [])];
+        // Orca runs once a user: it ends at once if another is running (a
+        // second suite at the same time), so wait for that one to end.
+        const end = Date.now() + 600000;
+        for (let on = false; !on;) {
+            if (Date.now() > end) throw new Error('never ready: Orca');
+            await this.#waitFor(() => !this.#run('pgrep', ['-u', String(process.getuid()), '-x', 'orca'], true),
+                end - Date.now(), 'the end of another Orca of this user');
+            let ended = false;
+            this.#spawn('orca', args).on('exit', () => (ended = true));
+            await this.#waitFor(() => (on = this.said().some(line => /screen reader on/i.test(line))) || ended,
+                60000, 'Orca');
+        }
     }
 
     // A private speech-dispatcher whose only synthesizer writes down what
