@@ -24,12 +24,13 @@ const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 // What a reader started, each in a process group of its own: gone with this
 // process, however it ends (a test runner's time limit sends SIGTERM).
 const started = new Set();
-const stopAll = () => started.forEach(pid => {
+const killGroup = pid => {
     try {
         process.kill(-pid, 'SIGKILL');
     } catch {}
-});
-process.on('exit', stopAll);
+    started.delete(pid);
+};
+process.on('exit', () => started.forEach(killGroup));
 for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) process.on(signal, () => process.exit(128 + os.constants.signals[signal]));
 
 // Text as compared: its words, in lower case, without punctuation.
@@ -128,12 +129,7 @@ export class ScreenReader {
     }
 
     async stop() {
-        for (const child of this.#children.reverse()) {
-            try {
-                process.kill(-child.pid, 'SIGKILL');
-            } catch {}
-            started.delete(child.pid);
-        }
+        for (const child of this.#children.reverse()) killGroup(child.pid);
         await pause(200);
         if (this.#dir) fs.rmSync(this.#dir, { recursive: true, force: true });
     }
