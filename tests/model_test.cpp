@@ -31,14 +31,15 @@ int continuation_bytes(unsigned char lead)
                                           : 0;
 }
 
-// The keys a line can tell whole: ESC [ or ESC O, or the Linux console's
-// ESC [ [ and a capital letter; then parameters and a final byte (after
-// ESC [, intermediates too), or rxvt's $ right after the parameters; each
+// The keys a line can tell whole: ESC [ or ESC O, or ESC [ [ (whose [ is a
+// final byte) and the capital letter of the Linux console's keys if one
+// follows; then parameters and a final byte (after ESC [, intermediates
+// too), or rxvt's $ right after the parameters; each
 // with or without one more ESC before it, for Alt; at most 34 bytes but the
 // one for Alt. Every other key stays as it is: its ESC is a wrong answer, as
 // a lone Escape is, and the rest is typed text (Alt with a letter: the letter).
 const std::regex whole_key(
-    "(\x1b?)\x1b(\\[\\[[A-Z]|\\[(?!\\[)[0-9:;<=>?]*(\\$|[ -/]*[@-~])|O[0-9:;<=>?]*[@-~])");
+    "(\x1b?)\x1b(\\[\\[[A-Z]?|\\[(?!\\[)[0-9:;<=>?]*(\\$|[ -/]*[@-~])|O[0-9:;<=>?]*[@-~])");
 
 // The length of the key told whole at input[i], or 0.
 std::size_t whole_key_at(const std::string &input, std::size_t i)
@@ -174,15 +175,15 @@ TEST(RandomInputs, AgreeWithTheModel)
     }
 }
 
-// Every key that a terminal of the terminfo database sends as an escape
-// sequence, pressed on an answer's line before the answer: taken as the
+// Every key that a terminal of the terminfo database sends beginning with a
+// control code, pressed on an answer's line before the answer: taken as the
 // model says, by batches of keys in one run. A key told whole goes before
 // each of the eight answers, eight keys a run; the others, which hold no
 // answer letter, all before the answers of one run, where each shows the
-// question again for its ESC and any text it holds; those that hold an
-// answer letter, one a run. A key cut short in its terminal's description
-// (a bare ESC [) cannot be told from a sequence that the answer ends, and
-// is left out. A batch that disagrees is tried again a key a run, to name
+// question again for each code and character it holds that is no blank;
+// those that hold an answer letter, one a run. A key cut short in its
+// terminal's description (a bare ESC [) cannot be told from a sequence that
+// the answer ends, and is left out. A batch that disagrees is tried again a key a run, to name
 // the keys.
 struct batch {
     std::vector<std::string> keys;
@@ -236,7 +237,7 @@ std::vector<batch> batches(const std::vector<std::string> &keys)
 
 TEST(TerminfoKeys, AtAnAnswerAreTakenAsTheModelSays)
 {
-    std::vector<std::string> keys = terminfo_escape_keys();
+    std::vector<std::string> keys = terminfo_control_keys();
     ASSERT_GT(keys.size(), 1000u) << "the terminfo database: apt-get install ncurses-term";
     std::vector<batch> all = batches(keys);
     std::vector<std::size_t> failed = failing(all.size(), 4, [&](std::size_t i) {

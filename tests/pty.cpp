@@ -54,7 +54,8 @@ std::string windows_path(const std::string &path)
 }
 
 [[noreturn]] void run_chisei_in_foreground(int slave, int ignored, int code_page,
-                                           const std::string &file, int wine_err_fd)
+                                           const std::string &file, int wine_err_fd,
+                                           const char *job)
 {
     signal(SIGTTOU, SIG_IGN);
     setpgid(0, 0);
@@ -76,20 +77,23 @@ std::string windows_path(const std::string &path)
         dup2(wine_err_fd, 2); // wine's own messages, not on the console
         exec_wine(program, code_page, file);
     }
-    execl(program, program, static_cast<char *>(nullptr));
+    if (job)
+        execl("/bin/sh", "sh", "-c", job, program, static_cast<char *>(nullptr));
+    else
+        execl(program, program, static_cast<char *>(nullptr));
     _exit(127);
 }
 
 // The session leader: starts chisei as its foreground job and reports its
 // pid, then every change of its state, on the events pipe.
 [[noreturn]] void shell(int slave, int events, int ignored, int code_page, const std::string &file,
-                        int wine_err_fd)
+                        int wine_err_fd, const char *job)
 {
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
     pid_t pid = fork();
     if (pid == 0)
-        run_chisei_in_foreground(slave, ignored, code_page, file, wine_err_fd);
+        run_chisei_in_foreground(slave, ignored, code_page, file, wine_err_fd, job);
     close(slave);
     write(events, &pid, sizeof pid);
     for (;;) {
@@ -104,7 +108,7 @@ std::string windows_path(const std::string &path)
 
 } // namespace
 
-pty_session::pty_session(int ignored, int code_page, bool to_file)
+pty_session::pty_session(int ignored, int code_page, bool to_file, const char *job)
 {
     wine_ = windows_build();
     if (to_file) {
@@ -127,7 +131,7 @@ pty_session::pty_session(int ignored, int code_page, bool to_file)
     if (shell_ == 0) {
         close(master_);
         close(pipe_fds[0]);
-        shell(slave_, pipe_fds[1], ignored, code_page, output_file_, wine_log_.fd());
+        shell(slave_, pipe_fds[1], ignored, code_page, output_file_, wine_log_.fd(), job);
     }
     close(pipe_fds[1]);
     events_ = pipe_fds[0];

@@ -16,7 +16,10 @@ class pty_session {
     // ignored: a signal chisei inherits as ignored (0 for none).
     // Under wine: code_page, the console's code page (0: wine's own); to_file,
     // chisei's standard output redirected to a file instead of the console.
-    explicit pty_session(int ignored = 0, int code_page = 0, bool to_file = false);
+    // job: a shell script that the job runs instead of chisei alone, in which
+    // $0 names chisei (not under wine).
+    explicit pty_session(int ignored = 0, int code_page = 0, bool to_file = false,
+                         const char *job = nullptr);
     ~pty_session();
     pty_session(const pty_session &) = delete;
     pty_session &operator=(const pty_session &) = delete;

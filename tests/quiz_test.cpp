@@ -92,10 +92,12 @@ const answer_case answer_cases[] = {
     {"f5_then_answer", "\x1b[15~a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 13},
     {"delete_then_answer", "\x1b[3~a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 12},
     // A sequence is taken whole up to 34 bytes (ESC [, 31 parameter bytes,
-    // its final byte); a longer one is no key, and each of its bytes is a
-    // wrong answer, as on Windows.
+    // its final byte), and one more ESC for Alt; a longer one is no key, and
+    // each of its bytes is a wrong answer, as on Windows.
     {"longest_sequence_then_answer", "\x1b[" + std::string(31, '1') + "Aa\nbcdeabc\n",
      "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 42},
+    {"longest_sequence_with_alt_then_answer", "\x1b\x1b[" + std::string(31, '1') + "Aa\nbcdeabc\n",
+     "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 8, 0, 43},
     {"sequence_a_byte_too_long", "\x1b[" + std::string(32, '1') + "Aa\nbcdeabc\n",
      "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 43, 0},
     // A sequence ends at the line end: an unfinished one is no key (ESC and
@@ -103,6 +105,10 @@ const answer_case answer_cases[] = {
     // an answer. ESC O takes only a final byte.
     {"unfinished_sequence_at_line_end", "\x1b[\na\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC",
      10, 0},
+    // After an intermediate byte only a final byte (or more intermediates)
+    // may come: this is no key, and its a is an answer.
+    {"parameter_after_intermediate", "\x1b[ 1a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 11,
+     0},
     {"escape_o_then_line_feed", "\x1bO\na\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10, 0},
     {"escape_o_then_blank_and_answer", "\x1bO a\nbcdeabc\n", "a= 2 b= 2 c= 2 d= 1 e= 1", "ABC", 10,
      0},

@@ -1,6 +1,7 @@
 // The quiz on a real (pseudo-)terminal: key waits, echo, line editing,
 // signals, and the terminal's settings after every way out. The start-key
 // cases run on the Windows build's console under wine too.
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/wait.h>
@@ -106,6 +107,7 @@ const start_key start_keys[] = {
     {"home", "\x1b[H"},
     {"ctrl_up", "\x1b[1;5A"},
     {"e_grave", "\xC3\xA8"},
+    {"e_grave_from_a_latin_1_terminal", "\xE8"}, // begins a UTF-8 character, but is none
     {"euro", "\xE2\x82\xAC"},
     {"escape", "\x1b"},
     {"alt_x", "\x1bx"},
@@ -120,14 +122,15 @@ const start_key start_keys[] = {
     {"up_left_and_answers_at_question_1", "x", 1, false, "", 0, false, up_left_and_answers},
 };
 
-// Every key that a terminal of the terminfo database sends as an escape
-// sequence, at both key waits of one session: the start key adds nothing to
-// the answers (question 1 shown once, the results those of the answers),
+// Every key that a terminal of the terminfo database sends beginning with a
+// control code, at both key waits of one session: the start key adds nothing
+// to the answers (question 1 shown once, the results those of the answers),
 // and the final key leaves nothing on the terminal for the shell. What went
 // wrong, or "".
-std::string taken_whole(const std::string &start, const std::string &final_key)
+std::string taken_whole(const std::string &start, const std::string &final_key,
+                        const char *job = nullptr)
 {
-    pty_session t;
+    pty_session t(0, 0, false, job);
     if (!t.wait_for(start_prompt, 1, false) || !t.wait_echo(false))
         return "no start key wait";
     t.type(start);
@@ -149,8 +152,13 @@ std::string taken_whole(const std::string &start, const std::string &final_key)
 
 TEST(Terminal, EveryTerminfoKeyIsTakenWholeAtAKeyWait)
 {
-    std::vector<std::string> keys = terminfo_escape_keys();
+    std::vector<std::string> keys = terminfo_control_keys();
     ASSERT_GT(keys.size(), 1000u) << "the terminfo database: apt-get install ncurses-term";
+    // (Not those that begin with a signal key, Ctrl-C, Ctrl-\ or Ctrl-Z: they send it.)
+    auto signal_key = [](const std::string &key) {
+        return key[0] == '\x03' || key[0] == '\x1c' || key[0] == '\x1a';
+    };
+    keys.erase(std::remove_if(keys.begin(), keys.end(), signal_key), keys.end());
     std::size_t sessions = (keys.size() + 1) / 2;
     std::vector<std::string> wrong(sessions);
     std::vector<std::size_t> failed = failing(sessions, 16, [&](std::size_t i) {
@@ -162,6 +170,19 @@ TEST(Terminal, EveryTerminfoKeyIsTakenWholeAtAKeyWait)
         named += "\n  " + printable(keys[2 * i]) + ", then " +
                  printable(keys[(2 * i + 1) % keys.size()]) + ": " + wrong[i];
     EXPECT_TRUE(failed.empty()) << failed.size() << " of " << sessions << " sessions:" << named;
+}
+
+// Darwin's poll does not support terminals: it answers POLLNVAL at once,
+// whatever there is to read. With a poll() that answers so, keys of one code
+// and of several at both key waits.
+TEST(Terminal, KeyWaitsHoldWhereAPollCannotWatchATerminal)
+{
+    std::string job = std::string("LD_PRELOAD=") + CHISEI_DARWIN_POLL + " exec \"$0\"";
+    const char *keys[][2] = {
+        {"\r", "\x1b"}, {"\t", "\x7f"}, {"\x1b[A", "\x1bOP"}, {"\x1b[1;5A", "\x1b[[A"}, {"x", " "}};
+    for (const auto &key : keys)
+        EXPECT_EQ(taken_whole(key[0], key[1], job.c_str()), "")
+            << printable(key[0]) << ", then " << printable(key[1]);
 }
 
 // The Windows build's _getch on wine's console: an extended key comes as
@@ -334,20 +355,28 @@ TEST(Terminal, AnswerLineCanBeEdited)
 struct interruption {
     const char *name;
     bool at_end; // during the final wait rather than the first
-    const char *keys;
-    int sig;         // sent with kill() when no keys
-    int expected;    // the signal that ends chisei; 0: it goes on
-    int ignored = 0; // a signal chisei inherits as ignored
+    std::string keys;
+    int sig;                   // sent with kill() when no keys
+    int expected;              // the signal that ends chisei (or its script); 0: it goes on
+    int ignored = 0;           // a signal chisei inherits as ignored
+    const char *job = nullptr; // a script that runs chisei ($0), as its user would
 };
 
 const interruption interruptions[] = {
     {"ctrl_c_at_start", false, "\x03", 0, SIGINT},
     {"ctrl_c_at_end", true, "\x03", 0, SIGINT},
     {"ctrl_backslash_at_start", false, "\x1c", 0, SIGQUIT},
-    {"sigterm_at_start", false, nullptr, SIGTERM, SIGTERM},
-    {"sighup_at_start", false, nullptr, SIGHUP, SIGHUP},
-    {"sigterm_at_end", true, nullptr, SIGTERM, SIGTERM},
-    {"sighup_ignored_as_by_nohup", false, nullptr, SIGHUP, 0, SIGHUP},
+    {"sigterm_at_start", false, "", SIGTERM, SIGTERM},
+    {"sighup_at_start", false, "", SIGHUP, SIGHUP},
+    {"sigterm_at_end", true, "", SIGTERM, SIGTERM},
+    {"sighup_ignored_as_by_nohup", false, "", SIGHUP, 0, SIGHUP},
+    // Ctrl-C goes to the whole job, as from the terminal: the script ends
+    // there too. With the signal keys off, or Ctrl-C disabled, Ctrl-C and
+    // Ctrl-Space (NUL, which a disabled key is set to on Linux) are keys.
+    {"ctrl_c_in_a_script", false, "\x03", 0, SIGINT, 0, "\"$0\"; echo went on"},
+    {"ctrl_c_with_the_signal_keys_off", false, "\x03", 0, 0, 0, "stty -isig; \"$0\"; stty isig"},
+    {"ctrl_space_with_ctrl_c_disabled", false, std::string(1, '\0'), 0, 0, 0,
+     "stty intr undef; \"$0\"; stty intr ^C"},
 };
 
 void PrintTo(const interruption &i, std::ostream *os)
@@ -360,19 +389,21 @@ class Interrupted : public testing::TestWithParam<interruption> {};
 TEST_P(Interrupted, RestoresTheTerminal)
 {
     const interruption &i = GetParam();
-    pty_session t(i.ignored);
+    pty_session t(i.ignored, 0, false, i.job);
     if (i.at_end) {
         ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s"));
         ASSERT_NO_FATAL_FAILURE(answer_all(t));
     }
     ASSERT_TRUE(t.wait_echo(false));
-    if (i.keys)
+    if (!i.keys.empty())
         t.type(i.keys);
     else
         t.kill(i.sig);
-    if (i.expected == 0) { // the wait goes on, and so does the quiz
+    if (i.expected == 0) { // the wait goes on (or the key started the quiz)
         EXPECT_FALSE(t.ends_within(100));
-        ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s"));
+        if (i.keys.empty()) {
+            ASSERT_NO_FATAL_FAILURE(at_the_wait(t, "s"));
+        }
         ASSERT_NO_FATAL_FAILURE(answer_all(t));
         finish(t);
         return;

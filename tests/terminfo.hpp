@@ -1,5 +1,5 @@
-// What the terminals of the terminfo database send for their keys, read
-// from the compiled descriptions themselves (Debian: ncurses-base and
+// What the terminals of the terminfo database send for their keys, as the
+// terminfo library reads every description (Debian: ncurses-base and
 // ncurses-term), and what the tests share to go over all of them.
 #pragma once
 
@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-// Every distinct key, in every description, that begins with ESC: the values
-// of the string capabilities named k... (kf1, kcuu1, and the extended ones
-// such as kUP3), but kmous, which is a mouse report's prefix.
-std::vector<std::string> terminfo_escape_keys();
+// Every distinct key, in every description, that begins with a control code
+// (C0, as ESC or a Wyse's Ctrl-A; DEL; C1, as an 8-bit CSI): the values of
+// the string capabilities named k... (kf1, kcuu1, and the extended ones such
+// as kUP3), but kmous, which is a mouse report's prefix.
+std::vector<std::string> terminfo_control_keys();
 
 // A key as C would write it, "\x1b[A", for a test's message.
 std::string printable(const std::string &key);

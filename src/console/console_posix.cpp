@@ -6,20 +6,37 @@
 #include <cstddef>
 
 #include <fcntl.h>
-#include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
+// Waits until fd can be read (or written), for at most timeout_ms (-1: for
+// as long as it takes): select's answer, above 0 once it can, 0 once the
+// time is up. select, not poll: Darwin's poll does not support devices, and
+// on a terminal it answers at once, ready or not. A descriptor beyond
+// select's reach is never ready. (Out of line, so that the paths that read
+// and write keep no descriptor set on their stack.)
+[[gnu::noinline]] int ready(int fd, bool to_write, int timeout_ms)
+{
+    if (fd >= FD_SETSIZE)
+        return 0;
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(fd, &set);
+    timeval limit = {timeout_ms / 1000, timeout_ms % 1000 * 1000};
+    return select(fd + 1, to_write ? nullptr : &set, to_write ? &set : nullptr, nullptr,
+                  timeout_ms < 0 ? nullptr : &limit);
+}
+
 // A descriptor handed to us non-blocking answers EAGAIN when it is not
 // ready: that means "not yet", so wait until it is.
-bool not_yet(int fd, short events)
+bool not_yet(int fd, bool to_write)
 {
     if (errno != EAGAIN && errno != EWOULDBLOCK)
         return errno == EINTR;
-    pollfd ready = {fd, events, 0};
-    poll(&ready, 1, -1);
+    ready(fd, to_write, -1);
     return true;
 }
 
@@ -35,7 +52,7 @@ bool hand_over(const char *p, std::size_t len)
     }
     while (len > 0) {
         ssize_t done = write(STDOUT_FILENO, p, len);
-        if (done < 0 && not_yet(STDOUT_FILENO, POLLOUT))
+        if (done < 0 && not_yet(STDOUT_FILENO, true))
             continue;
         if (done <= 0)
             return false;
@@ -50,7 +67,7 @@ std::size_t take_in(unsigned char *buf, std::size_t size)
     ssize_t got;
     do
         got = read(STDIN_FILENO, buf, size);
-    while (got < 0 && not_yet(STDIN_FILENO, POLLIN));
+    while (got < 0 && not_yet(STDIN_FILENO, false));
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
@@ -87,33 +104,40 @@ const int key_gap_ms = 50;
 
 int tty = -1; // opened by the first wait, and kept until exit
 termios saved, waiting;
-sigset_t unblocked;             // the signal mask outside the handlers
 volatile sig_atomic_t switched; // the terminal holds the waiting settings
 
 void on_signal(int sig);
 
+// The handler runs with the signals blocked that were blocked outside it
+// (SA_NODEFER: its own signal too is left as it was), so that the signal
+// it raises again acts at once.
 void catch_signal(int sig, struct sigaction *old)
 {
     struct sigaction act = {};
     act.sa_handler = on_signal;
-    sigfillset(&act.sa_mask);
+    act.sa_flags = SA_NODEFER;
     sigaction(sig, &act, old);
     if (old && old->sa_handler == SIG_IGN) // keep what we were told to ignore
         sigaction(sig, old, nullptr);
 }
 
+// A signal that ends or stops the process gives the terminal its saved
+// settings back, then does what it does by default. Until the wait goes
+// on, a SIGCONT (or a signal within this one) leaves the terminal as it is.
 void on_signal(int sig)
 {
     int saved_errno = errno;
     if (sig != SIGCONT) {
+        sig_atomic_t was = switched;
+        switched = 0;
         tcsetattr(tty, TCSANOW, &saved);
         struct sigaction dfl = {};
         dfl.sa_handler = SIG_DFL;
         sigaction(sig, &dfl, nullptr);
-        sigprocmask(SIG_SETMASK, &unblocked, nullptr);
         raise(sig);
         // Only a stop comes back here, once the process is continued.
         catch_signal(sig, nullptr);
+        switched = was;
     }
     if (switched)
         tcsetattr(tty, TCSANOW, &waiting);
@@ -125,8 +149,7 @@ void on_signal(int sig)
 int read_key_byte(int timeout_ms)
 {
     for (;;) {
-        pollfd ready = {tty, POLLIN, 0};
-        int polled = timeout_ms < 0 ? 1 : poll(&ready, 1, timeout_ms);
+        int polled = timeout_ms < 0 ? 1 : ready(tty, false, timeout_ms);
         if (polled == 0)
             return -1;
         unsigned char b;
@@ -194,7 +217,6 @@ int wait_key()
         waiting.c_iflag &= ~static_cast<tcflag_t>(IXON);
         waiting.c_cc[VMIN] = 1;
         waiting.c_cc[VTIME] = 0;
-        sigprocmask(SIG_BLOCK, nullptr, &unblocked);
         for (std::size_t i = 0; i < sizeof key_signals / sizeof key_signals[0]; i++)
             catch_signal(key_signals[i], &previous[i]);
         switched = 1;

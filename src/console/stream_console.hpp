@@ -55,25 +55,24 @@ void put(unsigned ch)
 
 // ---- Answers ------------------------------------------------------------
 
+// A ring: the byte at position p of the input is in[p % sizeof in]; in_pos
+// is the next byte's position, in_len the position past the last byte read.
 unsigned char in[4096];
 std::size_t in_pos, in_len;
 bool in_ended;  // the platform has no more input to give
 bool in_failed; // and all it gave has been taken: every read fails from now on
 
-// The byte k places ahead in the answer input, without taking it: what is
-// left is moved to the front of the buffer and more is read after it, as
-// far as needed. -1 when the input ends first.
+// The byte k places ahead in the answer input, without taking it: more is
+// read after what is left, as far as needed. -1 when the input ends first.
 int peek(std::size_t k = 0)
 {
     while (in_len - in_pos <= k && !in_ended) {
-        std::memmove(in, in + in_pos, in_len - in_pos);
-        in_len -= in_pos;
-        in_pos = 0;
-        std::size_t got = take_in(in + in_len, sizeof in - in_len);
+        std::size_t at = in_len % sizeof in, held = in_len - in_pos;
+        std::size_t got = take_in(in + at, std::min(sizeof in - at, sizeof in - held));
         in_ended = got == 0;
         in_len += got;
     }
-    return in_pos + k < in_len ? in[in_pos + k] : -1;
+    return in_pos + k < in_len ? in[(in_pos + k) % sizeof in] : -1;
 }
 
 bool is_space(int b)
@@ -106,6 +105,7 @@ const std::size_t longest_sequence = 34;
 //                                         arrows, F5, Ctrl+Up (ESC [ 1 ; 5 A)
 //   ESC [ parameters $                    rxvt's Shift keys (ESC [ 7 $)
 //   ESC [ [ and a capital letter          the Linux console's F1 to F5
+//   ESC [ [                               the SCO console's F42 ([ is a final)
 //   ESC O parameters final                F1 (ESC O P), konsole's Shift+F1
 // and each of them after one more ESC, for the key held with Alt. Read a
 // byte at a time, as far as the shape goes (so as not to wait for input
@@ -128,7 +128,7 @@ std::size_t sequence_length()
         } else if (at == 1 || (at == 2 && shape == '[' && b == '[')) {
             shape = at == 1 ? b : 'L';
         } else if (shape == 'L') {
-            return b >= 'A' && b <= 'Z' ? k + 1 : 0;
+            return b >= 'A' && b <= 'Z' ? k + 1 : k;
         } else if (shape == '[' && b == '$') {
             return k + 1;
         } else if (shape != 'O' && is_intermediate(b)) {
