@@ -8,6 +8,7 @@
 // shows the program's first lines before its script has run.
 // Usage: node web/build.mjs NPM_DIR CHISEI_JS OUTPUT.html...
 //   NPM_DIR: where package-lock.json's esbuild is installed (node_modules)
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
@@ -94,10 +95,20 @@ const codes = Array.from(wasmBinary, b => (special(b) ? 0x100 + b : b));
 let wasmText = '';
 for (let i = 0; i < codes.length; i += 8192) wasmText += String.fromCharCode(...codes.slice(i, i + 8192));
 
-// Each inlined text in place of its mark; neither may end its element early.
+// What the page may load and run: its own script and styles (page.css, and
+// the one index.html holds for a browser without JavaScript), known by their
+// hashes, the WebAssembly that the script compiles, and its icon; nothing
+// else, from nowhere. (Given in the page, since a file has no headers.)
 let html = fs.readFileSync(path.join(web, 'index.html'), 'utf8');
-for (const [mark, text, tag] of [['<!-- page.css -->', style, 'style'], ['<!-- intro -->', intro, null],
-    ['<!-- chisei.wasm -->', wasmText, 'script'], ['<!-- page.mjs -->', escaped, 'script']]) {
+const hash = text => `'sha256-${crypto.createHash('sha256').update(text).digest('base64')}'`;
+const styles = [style, ...[...html.matchAll(/<style>([^<]+)<\/style>/g)].map(m => m[1])].map(hash);
+const policy = `default-src 'none'; script-src ${hash(escaped)} 'wasm-unsafe-eval'; ` +
+    `style-src ${styles.join(' ')}; img-src data:; base-uri 'none'; form-action 'none'`;
+
+// Each inlined text in place of its mark; neither may end its element early.
+for (const [mark, text, tag] of [['<!-- policy -->', policy, null], ['<!-- page.css -->', style, 'style'],
+    ['<!-- intro -->', intro, null], ['<!-- chisei.wasm -->', wasmText, 'script'],
+    ['<!-- page.mjs -->', escaped, 'script']]) {
     if (html.split(mark).length !== 2) throw new Error(`index.html must hold ${mark} once`);
     if (tag && text.toLowerCase().includes(`</${tag}`)) throw new Error(`the ${tag} holds </${tag}`);
     html = html.replace(mark, () => text);

@@ -100,11 +100,12 @@ export class Keyboard {
 
     // The program has begun a read or a key wait (or had it served at once).
     // A read goes on with the line typed ahead; a key wait takes the first
-    // key of what the field holds.
+    // key of what the field holds. Once past the first key wait, the quiz has
+    // started: the intro no longer describes the field.
     programWaits() {
         const field = this.#field;
+        if (this.#tty.waitingFor !== 'key') field.removeAttribute('aria-describedby');
         if (this.#tty.waitingFor === 'line') {
-            field.removeAttribute('aria-describedby'); // the intro, until the quiz starts
             field.value = this.#tty.takeRest() + field.value;
         } else if (this.#tty.waitingFor === 'key' && field.value !== '' && !this.#composing) {
             const key = field.value.slice(0, keyLength(field.value));

@@ -41,7 +41,7 @@ export function asLines(lines, open) {
     const escape = text => text.replace(/&/g, '&amp;').replace(/</g, '&lt;');
     return lines.map((line, i) => {
         const ended = !open || i < lines.length - 1, hang = ended && hangingIndent(line);
-        return `<div role="none"${ended ? '' : ' data-open'}${hang ? ` style="--hang:${hang}ch"` : ''}>` +
+        return `<div role="none"${ended ? '' : ' data-open'}${hang ? ` data-hang="${hang}"` : ''}>` +
             `${escape(line)}${ended ? '<br>' : ''}</div>`;
     }).join('');
 }
@@ -178,7 +178,7 @@ export class Transcript {
             const open = this.#open, hang = hangingIndent(open.textContent + lines[0]);
             open.append(lines.shift());
             if (lines.length === 0) return;
-            if (hang) open.style.setProperty('--hang', `${hang}ch`);
+            if (hang) open.setAttribute('data-hang', hang);
             open.append(open.ownerDocument.createElement('br'));
             open.removeAttribute('data-open');
             this.#open = null;

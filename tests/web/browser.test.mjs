@@ -51,10 +51,16 @@ function early() {
     return built().replace('<head>', () => hold);
 }
 
+// A page served, with what its policy refuses (the directive's first word:
+// script, img) kept in window.testViolations by a script before the policy.
+const watched = html => html.replace('<head>', () => `<head><script>window.testViolations = [];
+    document.addEventListener('securitypolicyviolation',
+        e => window.testViolations.push(e.effectiveDirective.split('-')[0]));</script>`);
+
 before(async () => {
     assert.ok(folder && fs.existsSync(path.join(folder, 'chisei.html')), 'CHISEI_WEB_PAGE');
-    server = await serve(folder, { pages: { '/altered.html': altered(), '/early.html': early(),
-        '/longer.html': longer() } });
+    server = await serve(folder, { pages: { '/index.html': watched(built()), '/altered.html': watched(altered()),
+        '/early.html': watched(early()), '/longer.html': watched(longer()) } });
     for (const engine of engines) browsers[engine] = await launch(engine);
     // The page may write the clipboard, for a real paste (Ctrl-V) of it.
     await browsers.chromium.defaultBrowserContext().overridePermissions(server.url.slice(0, -1),
@@ -290,6 +296,18 @@ const rows = [
             await page.evaluate(() => window.testStart());
         }, answers: () => {}, check: s => assert.ok(s.includes('e) carogne putrefatte\nab\n'), s) },
     { name: 'the page opened as a file', file: true },
+    // The page runs its own script alone and loads nothing.
+    { name: 'a script or an image put into the page is refused', check: async (s, page) => {
+        await page.evaluate(url => {
+            const add = (tag, what) => document.body.append(Object.assign(document.createElement(tag), what));
+            add('script', { textContent: 'window.testRan = true' });
+            add('script', { src: `${url}x.js` });
+            add('img', { src: `${url}x.png` });
+        }, server.url);
+        await page.waitForFunction(() => window.testViolations.length === 3, { timeout: deadline });
+        assert.deepEqual(await page.evaluate(() => [window.testRan === true, window.testViolations.sort()]),
+            [false, ['img', 'script', 'script']]);
+    } },
     // A line break typed ahead is a line end: each line is answered and
     // echoed in turn. (The page may paste only in chromium and Firefox.)
     { name: 'a pasted text with line breaks before the program is ready delivers a line at each break',
@@ -416,6 +434,7 @@ async function play(browser, row) {
         await (row.start ?? pressS)(page);
         await waitFor(page, 'e) carogne');
         assert.equal(await page.$eval('#answer', e => e.value), '');
+        assert.equal(await page.$eval('#answer', e => e.getAttribute('aria-describedby')), null); // the intro no more
         await audit('question 1');
         await (row.answers ?? allAtOnce)(page);
         if (row.status === undefined) {
@@ -442,6 +461,7 @@ async function play(browser, row) {
             assert.deepEqual(await page.$eval('#answer', f => [f.autocomplete, f.getAttribute('autocorrect'),
                 f.getAttribute('autocapitalize'), f.spellcheck]), ['off', 'off', 'off', false]);
         }
+        if (!row.file) assert.deepEqual(await page.evaluate(() => window.testViolations), []);
         await row.check?.(await screen(page), page);
     } finally {
         await page.close();

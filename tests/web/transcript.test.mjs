@@ -14,7 +14,6 @@ class Element {
     nodes = [];
     parent = null;
     attributes = new Map();
-    style = { setProperty() {} };
     constructor(tag) {
         this.tagName = tag.toUpperCase();
         made++;
@@ -56,7 +55,7 @@ class Element {
     // The lines that asLines writes.
     set innerHTML(html) {
         this.nodes = [];
-        for (const [, open, text, br] of html.matchAll(/<div role="none"( data-open)?(?: style="[^"]*")?>([^<]*)(<br>)?<\/div>/g)) {
+        for (const [, open, text, br] of html.matchAll(/<div role="none"( data-open)?(?: data-hang="\d")?>([^<]*)(<br>)?<\/div>/g)) {
             const line = new Element('div');
             line.setAttribute('role', 'none');
             if (open) line.setAttribute('data-open', '');
