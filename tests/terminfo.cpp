@@ -51,8 +51,9 @@ std::vector<std::string> terminfo_control_keys()
     }
     use_extended_names(TRUE);
     for (const std::string &name : names) {
-        int status;
-        if (setupterm(name.c_str(), STDOUT_FILENO, &status) == OK) {
+        int status; // (a hardcopy terminal's is set up, and ERR returned)
+        setupterm(name.c_str(), STDOUT_FILENO, &status);
+        if (cur_term) {
             add_keys(keys);
             del_curterm(cur_term);
         }
