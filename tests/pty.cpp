@@ -143,6 +143,7 @@ pty_session::pty_session(int ignored, int code_page, bool to_file, const char *j
 pty_session::~pty_session()
 {
     if (pid_ > 0 && !ended_) {
+        ::kill(-pid_, SIGKILL); // the job, and what it started
         ::kill(pid_, SIGKILL);
         ::kill(pid_, SIGCONT);
         while (!ended_ && next_event(deadline_ms))
