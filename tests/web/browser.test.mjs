@@ -72,9 +72,10 @@ after(async () => {
     server?.close();
 });
 
-// The transcript's lines: an element a line, in blocks.
+// The transcript's lines: an element a line, in blocks (none before the
+// page's script has run).
 const screen = page => page.evaluate(() =>
-    [...window.chisei.transcript.querySelectorAll('[role=none]')].map(l => l.textContent).join('\n'));
+    [...window.chisei?.transcript.querySelectorAll('[role=none]') ?? []].map(l => l.textContent).join('\n'));
 const count = (text, part) => text.split(part).length - 1;
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
