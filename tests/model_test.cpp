@@ -9,6 +9,8 @@
 #include "run.hpp"
 #include "terminfo.hpp"
 
+using namespace std::string_literals;
+
 namespace {
 
 // What the rules say a run with this input shows.
@@ -103,47 +105,14 @@ std::string profiles_shown(const outcome &o)
 // Pieces that random inputs are made of: answers of both cases, digits, every
 // kind of white space, UTF-8 characters whole and broken, NUL and 0xFF, and
 // the bytes of escape sequences.
-const std::string pieces[] = {"a",
-                              "b",
-                              "c",
-                              "d",
-                              "e",
-                              "a",
-                              "b",
-                              "c",
-                              "d",
-                              "e",
-                              "A",
-                              "E",
-                              "f",
-                              "z",
-                              "0",
-                              "9",
-                              "?",
-                              " ",
-                              "\t",
-                              "\n",
-                              "\r\n",
-                              "\v",
-                              "\f",
-                              "\r",
-                              "\n\n",
-                              "\xFF",
-                              "\x80",
-                              "\xBF",
-                              "\xC3",
-                              "\xC3\xA8",
-                              "\xE2\x82",
-                              "\xE2\x82\xAC",
-                              "\xF0\x9F\x90\x99",
-                              std::string(1, '\0'),
-                              "\x1b",
-                              "\x1b[",
-                              "\x1bO",
-                              "[",
-                              ";",
-                              "$",
-                              "~"};
+// clang-format off
+const std::string pieces[] = {
+    "a", "b", "c", "d", "e", "a", "b", "c", "d", "e", "A", "E", "f", "z", "0", "9", "?",
+    " ", "\t", "\n", "\r\n", "\v", "\f", "\r", "\n\n",
+    "\xFF", "\x80", "\xBF", "\xC3", "\xC3\xA8", "\xE2\x82", "\xE2\x82\xAC", "\xF0\x9F\x90\x99",
+    "\0"s,
+    "\x1b", "\x1b[", "\x1bO", "[", ";", "$", "~"};
+// clang-format on
 
 std::string random_input(std::mt19937 &rng)
 {
@@ -247,7 +216,7 @@ TEST(TerminfoKeys, AtAnAnswerAreTakenAsTheModelSays)
     for (std::size_t i : failed)
         for (const std::string &key : all[i].keys)
             if (!agrees(batch_input({key}, all[i].between_answers)))
-                named += "\n  " + printable(key);
+                named += "\n  " + testing::PrintToString(key);
     EXPECT_TRUE(failed.empty()) << failed.size() << " of " << all.size() << " batches:" << named;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -59,16 +58,6 @@ std::vector<std::string> terminfo_control_keys()
         }
     }
     return {keys.begin(), keys.end()};
-}
-std::string printable(const std::string &key)
-{
-    std::string shown = "\"";
-    for (unsigned char b : key) {
-        char code[8];
-        std::snprintf(code, sizeof code, b < 0x20 || b >= 0x7F ? "\\x%02x" : "%c", b);
-        shown += b == '"' || b == '\\' ? std::string("\\") + static_cast<char>(b) : code;
-    }
-    return shown + "\"";
 }
 
 std::vector<std::size_t> failing(std::size_t count, int threads,

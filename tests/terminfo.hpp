@@ -14,9 +14,6 @@
 // as kUP3), but kmous, which is a mouse report's prefix.
 std::vector<std::string> terminfo_control_keys();
 
-// A key as C would write it, "\x1b[A", for a test's message.
-std::string printable(const std::string &key);
-
 // Calls check(i) for i from 0 to count - 1 on a few threads at once, and
 // returns the values of i for which it returned false, in order.
 std::vector<std::size_t> failing(std::size_t count, int threads,
