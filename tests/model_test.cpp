@@ -36,10 +36,10 @@ int continuation_bytes(unsigned char lead)
 // The keys a line can tell whole: ESC [ or ESC O, or ESC [ [ (whose [ is a
 // final byte) and the capital letter of the Linux console's keys if one
 // follows; then parameters and a final byte (after ESC [, intermediates
-// too), or rxvt's $ right after the parameters; each
-// with or without one more ESC before it, for Alt; at most 34 bytes but the
-// one for Alt. Every other key stays as it is: its ESC is a wrong answer, as
-// a lone Escape is, and the rest is typed text (Alt with a letter: the letter).
+// too), or rxvt's $ right after the parameters; each with or without one
+// more ESC before it, for Alt; at most 34 bytes but the one for Alt. Every
+// other key stays as it is: its ESC is a wrong answer, as a lone Escape is,
+// and the rest is typed text (Alt with a letter: the letter).
 const std::regex whole_key(
     "(\x1b?)\x1b(\\[\\[[A-Z]?|\\[(?!\\[)[0-9:;<=>?]*(\\$|[ -/]*[@-~])|O[0-9:;<=>?]*[@-~])");
 
@@ -152,8 +152,8 @@ TEST(RandomInputs, AgreeWithTheModel)
 // question again for each code and character it holds that is no blank;
 // those that hold an answer letter, one a run. A key cut short in its
 // terminal's description (a bare ESC [) cannot be told from a sequence that
-// the answer ends, and is left out. A batch that disagrees is tried again a key a run, to name
-// the keys.
+// the answer ends, and is left out. A batch that disagrees is tried again a
+// key a run, to name the keys.
 struct batch {
     std::vector<std::string> keys;
     bool between_answers;

@@ -27,11 +27,12 @@ void add_keys(std::set<std::string> &keys)
         const char *value = tigetstr(name.c_str());
         if (name[0] != 'k' || name == "kmous" || !value || value == reinterpret_cast<char *>(-1))
             continue;
+        auto b = static_cast<unsigned char>(value[0]);
+        if (b == 0 || (b >= 0x20 && b < 0x7F) || b >= 0xA0)
+            continue; // empty, or text
         std::string key = value;
         std::replace(key.begin(), key.end(), '\x80', '\0');
-        auto b = static_cast<unsigned char>(key[0]);
-        if (!key.empty() && (b < 0x20 || (b >= 0x7F && b < 0xA0)))
-            keys.insert(key);
+        keys.insert(key);
     }
 }
 
