@@ -15,7 +15,7 @@ async function shoot(file, setUp, answers, typed, shown) {
     await setUp(page);
     await page.goto(server.url);
     const onScreen = text =>
-        page.waitForFunction(t => window.chisei.transcript.textContent.includes(t), {}, text);
+        page.waitForFunction(t => window.chisei?.transcript.textContent.includes(t), {}, text);
     await onScreen('(batti un tasto per iniziare)');
     await page.keyboard.press('s');
     await page.keyboard.type(answers);
