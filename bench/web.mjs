@@ -14,7 +14,7 @@
 // FAIL against each target.
 // Usage: node bench/web.mjs build/web [PAGE]   (PAGE: chisei.html)
 import { KnownDevices, PredefinedNetworkConditions } from 'puppeteer-core';
-import { launch, serve } from '../tests/web/browsers.mjs';
+import { launch, serve, until } from '../tests/web/browsers.mjs';
 
 const [folder = 'build/web', pageFile = 'chisei.html'] = process.argv.slice(2);
 const phoneLoads = 9; // of each page, in turns (this shared machine varies by tens of percent)
@@ -61,10 +61,7 @@ function watch(first) {
     }, true);
 }
 
-async function shown(page, text) {
-    await page.waitForFunction(t => window.benchShown[t] > 0, { timeout: 60000 }, text);
-    return page.evaluate(t => window.benchShown[t], text);
-}
+const shown = (page, text) => until(page, t => window.benchShown[t], { args: [text], ms: 60000 });
 
 const server = await serve(folder, { gzip: true, pages: { '/plain.html': plain } });
 const browser = await launch();
@@ -82,8 +79,7 @@ async function phoneLoad(file) {
     const at = await shown(page, awaited);
     const bytes = server.sent - before;
     if (file !== pageFile) return page.close().then(() => ({ at, bytes }));
-    await page.waitForFunction(() => window.benchReady > 0, { timeout: 60000 });
-    const ready = await page.evaluate(() => window.benchReady);
+    const ready = await until(page, () => window.benchReady, { ms: 60000 });
     await page.close();
     return { at, bytes, ready };
 }
@@ -146,8 +142,8 @@ for (let i = 0; i < floodLoads; i++) {
     await page.keyboard.press('Enter');
     const at = await shown(page, 'paura?');
     const enter = await page.evaluate(() => window.benchEnter);
-    await page.waitForFunction(() => document.getElementById('transcript').textContent.includes('Sei uno scoiattolo!'),
-        { timeout: 120000 });
+    await until(page, () => document.getElementById('transcript').textContent.includes('Sei uno scoiattolo!'),
+        { ms: 120000 });
     await page.evaluate(() => new Promise(requestAnimationFrame));
     flood.push({ ms: at - enter, lines: await page.evaluate(() => window.benchMostLines) });
     await page.close();

@@ -4,7 +4,7 @@
 // typed. Usage: node doc/screenshot.mjs build/web doc
 import path from 'node:path';
 import { KnownDevices } from 'puppeteer-core';
-import { launch, serve } from '../tests/web/browsers.mjs';
+import { launch, serve, until } from '../tests/web/browsers.mjs';
 
 const [folder = 'build/web', out = 'doc'] = process.argv.slice(2);
 const server = await serve(folder);
@@ -14,8 +14,7 @@ async function shoot(file, setUp, answers, typed, shown) {
     const page = await browser.newPage();
     await setUp(page);
     await page.goto(server.url);
-    const onScreen = text =>
-        page.waitForFunction(t => window.chisei?.transcript.textContent.includes(t), {}, text);
+    const onScreen = text => until(page, t => window.chisei?.transcript.textContent.includes(t), { args: [text] });
     await onScreen('(batti un tasto per iniziare)');
     await page.keyboard.press('s');
     await page.keyboard.type(answers);

@@ -11,7 +11,7 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { KnownDevices } from 'puppeteer-core';
-import { launch, serve } from './browsers.mjs';
+import { launch, serve, until } from './browsers.mjs';
 
 const folder = process.env.CHISEI_WEB_PAGE;
 const deadline = 10000;
@@ -74,19 +74,13 @@ after(async () => {
 
 // The transcript's lines: an element a line, in blocks (none before the
 // page's script has run).
-const screen = page => page.evaluate(() =>
-    [...window.chisei?.transcript.querySelectorAll('[role=none]') ?? []].map(l => l.textContent).join('\n'));
+const lines = () => [...window.chisei?.transcript.querySelectorAll('[role=none]') ?? []].map(l => l.textContent).join('\n');
+const screen = page => page.evaluate(lines);
 const count = (text, part) => text.split(part).length - 1;
 const pause = ms => new Promise(resolve => setTimeout(resolve, ms));
 
-// Until the screen shows text (times times); fails the test if it does not.
-async function waitFor(page, text, times = 1) {
-    for (const end = Date.now() + deadline; ; await pause(20)) {
-        const s = await screen(page);
-        if (count(s, text) >= times) return s;
-        if (Date.now() > end) assert.fail(`never shown: ${text}\n${s}`);
-    }
-}
+// Until the screen shows text (times times): the screen.
+const waitFor = (page, text, times = 1) => until(page, lines, { ok: s => count(s, text) >= times, what: text });
 
 // The run's exit status, or 'running' if it has not ended within ms.
 const exitWithin = (page, ms) => page.evaluate(ms => Promise.race([window.chisei.exit,
@@ -271,11 +265,11 @@ const rows = [
             await page.keyboard.up('Shift');
             assert.equal(await focused(), 'console');
             await page.keyboard.press('Home');
-            await page.waitForFunction(() => document.getElementById('console').scrollTop === 0, { timeout: deadline });
+            await until(page, () => document.getElementById('console').scrollTop === 0);
             await page.keyboard.press('Tab');
             assert.equal(await focused(), 'again');
             await page.keyboard.press('Enter');
-            await page.waitForSelector('#end[hidden]', { timeout: deadline });
+            await until(page, () => document.getElementById('end').hidden);
             await pressS(page);
             await type(page, 'eeedddcb');
             await waitFor(page, 'SEI UNA IENA, COMPLIMENTI!');
@@ -305,7 +299,7 @@ const rows = [
             add('script', { src: `${url}x.js` });
             add('img', { src: `${url}x.png` });
         }, server.url);
-        await page.waitForFunction(() => window.testViolations.length === 3, { timeout: deadline });
+        await until(page, () => window.testViolations.length === 3);
         assert.deepEqual(await page.evaluate(() => [window.testRan === true, window.testViolations.sort()]),
             [false, ['img', 'script', 'script']]);
     } },
@@ -338,7 +332,7 @@ const rows = [
         url: 'altered.html', check: s => assert.ok(s.startsWith('Rispondi alle domande') && !s.includes('Rispondete'), s) },
     { name: 'a page with a line more than the program writes before it waits shows only what it wrote',
         url: 'longer.html', start: async page => {
-            await page.waitForFunction(() => !document.getElementById('hint').hidden, { timeout: deadline });
+            await until(page, () => !document.getElementById('hint').hidden);
             const s = await screen(page);
             assert.ok(s.endsWith(`${prompt}\n`) && !s.includes('Una riga in più'), s); // at the key wait
             await pressS(page);
@@ -453,8 +447,8 @@ async function play(browser, row) {
             }
         }
         assert.equal(await exitWithin(page, deadline), row.status ?? 0);
-        await page.waitForFunction(words => !document.getElementById('end').hidden &&
-            document.getElementById('end-text').textContent === words, { timeout: deadline }, row.words ?? 'Il quiz è finito.');
+        await until(page, words => !document.getElementById('end').hidden &&
+            document.getElementById('end-text').textContent === words, { args: [row.words ?? 'Il quiz è finito.'] });
         await audit('the end');
         if (row.width) {
             assert.deepEqual(await page.evaluate(wrapping), { broken: [], misaligned: [], sideways: false });
@@ -519,8 +513,7 @@ test('without JavaScript the page shows the first lines and says what the quiz n
     await page.setJavaScriptEnabled(true);
     await page.evaluateOnNewDocument(() => delete window.WebAssembly);
     await page.goto(server.url);
-    await page.waitForFunction(() => /serve un browser che esegua WebAssembly/.test(document.getElementById('end-text').textContent),
-        { timeout: deadline });
+    await until(page, () => /serve un browser che esegua WebAssembly/.test(document.getElementById('end-text').textContent));
     assert.equal(await page.$eval('#again', e => e.hidden), true);
     await page.close();
 });

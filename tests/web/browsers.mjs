@@ -65,11 +65,24 @@ export async function launch(engine = 'chromium') {
     return browser;
 }
 
+// Until fn(...args), run in the page, gives what ok takes (any true value
+// unless told): that value; fails after ms, with what was sought (what) and
+// the last value. Asked from here, with page.evaluate, which every engine
+// runs under the page's policy; puppeteer's waitForFunction makes its
+// predicate inside the page with Function(), which the policy may refuse
+// (Firefox 140 does).
+export async function until(page, fn, { args = [], ok = Boolean, ms = 10000, what = `${fn}` } = {}) {
+    for (const end = Date.now() + ms; ; await new Promise(resolve => setTimeout(resolve, 20))) {
+        const value = await page.evaluate(fn, ...args);
+        if (ok(value)) return value;
+        if (Date.now() > end) throw new Error(`never so within ${ms} ms: ${what}\n${value}`);
+    }
+}
+
 // WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver, driven by
 // selenium-webdriver), with as much of puppeteer's browser and page as the
 // browser tests use: newPage() opens a tab; a page has goto, evaluate,
-// $eval, waitForFunction, waitForSelector, keyboard (type, press, down, up;
-// puppeteer's key names) and close.
+// $eval, keyboard (type, press, down, up; puppeteer's key names) and close.
 async function webkit() {
     const { Builder, Key } = webdriver;
     const port = await new Promise(resolve => {
@@ -99,14 +112,6 @@ async function webkit() {
         goto: address => driver.get(address),
         evaluate: run,
         $eval: (selector, fn) => run(`s => (${fn})(document.querySelector(s))`, selector),
-        async waitForFunction(fn, { timeout }, ...args) {
-            for (const end = Date.now() + timeout; ; await new Promise(resolve => setTimeout(resolve, 20))) {
-                if (await run(fn, ...args)) return;
-                if (Date.now() > end) throw new Error(`never true: ${fn}`);
-            }
-        },
-        waitForSelector: (selector, options) => page.waitForFunction(s => document.querySelector(s) !== null, options,
-            selector),
         keyboard: {
             type: text => driver.actions().sendKeys(text).perform(),
             press: name => driver.actions().keyDown(key(name)).keyUp(key(name)).perform(),

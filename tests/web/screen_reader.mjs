@@ -112,6 +112,11 @@ export class ScreenReader {
                 'user_pref("trailhead.firstrun.didSeeAboutWelcome", true);',
                 'user_pref("browser.startup.homepage_override.mstone", "ignore");',
                 'user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);',
+                // (Else Firefox 140 offers to translate the Italian page, or
+                // loads a new tab's page in the background, and Orca reads
+                // that one from then on, in browse mode.)
+                'user_pref("browser.translations.enable", false);',
+                'user_pref("browser.newtab.preload", false);',
             ].join('\n'));
             args = ['/usr/bin/firefox-esr', ['--no-remote', '--profile', profile, '--width', '1280', '--height',
                 '1000', url]];
