@@ -71,7 +71,8 @@ export class Quiz {
         };
         const program = await createChisei({ host, wasmBinary: this.#wasmBinary() });
         try {
-            return await Promise.race([exitStatus(program), tty.interrupted]);
+            // (Ctrl-C while it was made ready: the program never starts.)
+            return await (tty.closed ? tty.interrupted : Promise.race([exitStatus(program), tty.interrupted]));
         } finally {
             tty.close();
             transcript.endIntro();
