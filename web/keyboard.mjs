@@ -48,6 +48,12 @@ function keyCodes(e) {
     return named[e.key] ?? null;
 }
 
+// A screen reader may drop a change to the page that comes within a tenth
+// of a second of another one (Orca 48 does): the page says that a key wait
+// waits only a moment after the wait began, once the lines drawn as it
+// began have been told.
+export const hintDelay = 300;
+
 const isCtrl = (e, letter) => e.ctrlKey && !e.altKey && !e.metaKey && e.key.toLowerCase() === letter;
 const viaInputMethod = e => e.keyCode === 229 || e.key === 'Unidentified' || e.key === 'Process';
 const isLineBreak = e => e.inputType === 'insertLineBreak' || e.inputType === 'insertParagraph';
@@ -56,6 +62,7 @@ export class Keyboard {
     #tty = null; // the current run's line discipline
     #field;
     #hint;
+    #hintTimer = 0;
     #drop = null; // the field's text, kept while a key that ended a key wait still sends text
     #textPending = false; // a key went down through an input method, its text not yet in the field
     #enterPending = false; // Enter came before that text: the line waits for it
@@ -95,6 +102,7 @@ export class Keyboard {
     // key that ended the run nor any after it presses anything.
     detach() {
         this.#field.disabled = this.#field.hidden = true;
+        clearTimeout(this.#hintTimer);
         this.#hint.hidden = true;
     }
 
@@ -120,7 +128,9 @@ export class Keyboard {
     }
 
     #showWait() {
-        this.#hint.hidden = this.#tty.waitingFor !== 'key';
+        clearTimeout(this.#hintTimer);
+        if (this.#tty.waitingFor !== 'key') this.#hint.hidden = true;
+        else if (this.#hint.hidden) this.#hintTimer = setTimeout(() => (this.#hint.hidden = false), hintDelay);
     }
 
     // Keys while no line is read: at a key wait the first is the key, and the

@@ -4,6 +4,7 @@
 // quiz.
 import createChisei from 'chisei';
 import { LineDiscipline } from './line_discipline.mjs';
+import { hintDelay } from './keyboard.mjs';
 import { exitStatus } from './program.mjs';
 
 const endings = {
@@ -84,7 +85,8 @@ export class Quiz {
     // for the keyboard to scroll it, now that the field has gone.
     // The end's words come a moment after it is shown, for a screen reader
     // to hear them as a change of its status (a status shown with its words
-    // in it is not announced).
+    // in it is not announced), and not as part of the change that showed it
+    // (see hintDelay).
     #finish(text, offerAgain) {
         this.#keyboard.detach();
         this.#transcript.focusable(true);
@@ -92,7 +94,7 @@ export class Quiz {
         this.#page.again.hidden = !offerAgain;
         this.#page.end.hidden = false;
         this.#transcript.keepInView();
-        setTimeout(() => (this.#page.endText.textContent = text), 100);
+        setTimeout(() => (this.#page.endText.textContent = text), hintDelay);
     }
 
     // The program's WebAssembly, held in the page as the text of a data

@@ -437,7 +437,7 @@ async function play(browser, row) {
         const audit = row.audit ? moment => audited(page, moment) : () => {};
         const url = row.early ? 'early.html' : (row.url ?? '');
         await page.goto(row.file ? `file://${path.resolve(folder, 'chisei.html')}` : server.url + url);
-        if (!row.early) await waitFor(page, prompt);
+        await waitFor(page, prompt); // the page's script has run (WebKit's driver returns before)
         await audit('the intro');
         await (row.start ?? pressS)(page);
         if (!row.stopsAtStart) {
@@ -457,7 +457,7 @@ async function play(browser, row) {
             }
             if (!row.typedAhead) {
                 assert.equal(await exitWithin(page, 300), 'running'); // waiting for a key
-                assert.equal(await page.$eval('#hint', e => e.hidden), false);
+                await until(page, () => !document.getElementById('hint').hidden);
                 await (row.final ?? finalKey)(page);
             }
         }
