@@ -19,8 +19,8 @@ import { launch, serve, until } from '../tests/web/browsers.mjs';
 const [folder = 'build/web', pageFile = 'chisei.html'] = process.argv.slice(2);
 const phoneLoads = 9; // of each page, in turns (this shared machine varies by tens of percent)
 const desktopLoads = 5; // eight answers each
-// Bytes: at most 14,500 gzipped.
-const targets = { gzipped: 14500, phoneRatio: 1.05, answer: 1000 / 60, flood: 2000, floodLines: 9001 };
+// Bytes: at most 16,000 gzipped.
+const targets = { gzipped: 16000, phoneRatio: 1.05, answer: 1000 / 60, flood: 2000, floodLines: 9001 };
 const floodSize = 100000;
 const floodLoads = 3;
 const intro = [
@@ -155,7 +155,7 @@ server.close();
 const ratio = median(times.page) / median(times.plain);
 const verdict = ok => (ok ? 'PASS' : 'FAIL');
 const results = [
-    [`bytes loaded, gzipped: ${bytes}`, bytes <= targets.gzipped, '<= 14,500'],
+    [`bytes loaded, gzipped: ${bytes}`, bytes <= targets.gzipped, '<= 16,000'],
     [`phone, navigation to intro on screen, ms (median of ${phoneLoads}): ${median(times.page).toFixed(0)},` +
         ` plain page ${median(times.plain).toFixed(0)}, ratio ${ratio.toFixed(2)}`,
     ratio <= targets.phoneRatio, '<= 1.05 x the plain page'],

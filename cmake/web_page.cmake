@@ -25,7 +25,8 @@ add_custom_command(OUTPUT ${page} ${CHISEI_WEB_DIR}/index.html
     COMMAND ${NODE} ${PROJECT_SOURCE_DIR}/web/build.mjs ${npm_dir} $<TARGET_FILE:chisei>
             ${page} ${CHISEI_WEB_DIR}/index.html
     DEPENDS chisei web/build.mjs web/index.html web/page.mjs web/page.css web/line_discipline.mjs
-            web/transcript.mjs web/keyboard.mjs web/run.mjs web/program.mjs
+            web/transcript.mjs web/keyboard.mjs web/run.mjs web/program.mjs web/result.mjs
+            web/picture.mjs
     COMMENT "Putting the web page together"
     VERBATIM)
 add_custom_target(page ALL DEPENDS ${page})

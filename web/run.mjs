@@ -1,11 +1,13 @@
 // A run of the program: its start, its end and a new quiz. The program
 // writes into the transcript and reads through a line discipline that the
-// keyboard types into; when it ends, the page says how, and offers a new
-// quiz.
+// keyboard types into; when it ends, the page says how, shows the result
+// it wrote as a picture to share, and offers a new quiz.
 import createChisei from 'chisei';
 import { LineDiscipline } from './line_discipline.mjs';
 import { hintDelay } from './keyboard.mjs';
+import { Picture } from './picture.mjs';
 import { exitStatus } from './program.mjs';
+import { Output } from './result.mjs';
 
 const endings = {
     0: 'Il quiz è finito.',
@@ -17,14 +19,20 @@ export class Quiz {
     #transcript;
     #keyboard;
     #page;
+    #picture;
+    #words = ''; // the end's line
+    #saying = 0;
     exit = null; // the current run's exit status, as a promise
+    result = null; // and its result ({ counts, profiles }, or null), as a promise
 
-    // page: the elements of the end (end, endText, again) and the data
-    // block that holds the program (program).
+    // page: the elements of the end (end, endText, again, and the result's
+    // picture and share button) and the data block that holds the program
+    // (program).
     constructor(transcript, keyboard, page) {
         this.#transcript = transcript;
         this.#keyboard = keyboard;
         this.#page = page;
+        this.#picture = new Picture(page.picture, page.share, words => this.#say(words));
         page.again.addEventListener('click', () => {
             transcript.clear();
             this.start();
@@ -33,20 +41,26 @@ export class Quiz {
 
     start() {
         this.#page.end.hidden = true;
+        this.#picture.hide();
+        clearTimeout(this.#saying);
         this.#transcript.focusable(false);
         if (typeof WebAssembly !== 'object') {
             this.#finish('Per fare il quiz serve un browser che esegua WebAssembly, e questo non lo fa.', false);
             return;
         }
-        this.exit = this.#run();
+        const output = new Output();
+        this.exit = this.#run(output);
+        this.result = this.exit.then(status => (status === 0 ? output.result() : null), () => null);
         this.exit.then(
             status => this.#finish(endings[status] ?? `Il quiz è finito (stato ${status}).`, true),
             () => this.#finish('Il quiz non è potuto partire.', true),
         );
+        this.result.then(result => result && this.#picture.show(result));
     }
 
-    // One run, from what the transcript shows to its exit status.
-    async #run() {
+    // One run, from what the transcript shows to its exit status; output
+    // keeps the end of what the program wrote.
+    async #run(output) {
         const transcript = this.#transcript, keyboard = this.#keyboard;
         const tty = new LineDiscipline(text => transcript.echo(text));
         keyboard.attach(tty);
@@ -66,7 +80,7 @@ export class Quiz {
             return taken;
         };
         const host = {
-            write: bytes => (transcript.write(bytes), true),
+            write: bytes => (transcript.write(bytes), output.write(bytes), true),
             read: size => waits(() => tty.read(Math.min(size, 256))),
             key: () => waits(() => tty.key()),
         };
@@ -94,7 +108,21 @@ export class Quiz {
         this.#page.again.hidden = !offerAgain;
         this.#page.end.hidden = false;
         this.#transcript.keepInView();
-        setTimeout(() => (this.#page.endText.textContent = text), hintDelay);
+        this.#words = text;
+        setTimeout(() => this.#endWords(text), hintDelay);
+    }
+
+    // Words in the end's line for a moment, then its own again.
+    #say(words) {
+        this.#endWords(words);
+        clearTimeout(this.#saying);
+        this.#saying = setTimeout(() => (this.#page.endText.textContent = this.#words), 5000);
+    }
+
+    // (The line may take more rows: the newest line and the picture stay in view.)
+    #endWords(words) {
+        this.#page.endText.textContent = words;
+        this.#transcript.keepInView();
     }
 
     // The program's WebAssembly, held in the page as the text of a data

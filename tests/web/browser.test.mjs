@@ -8,6 +8,7 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
+import os from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { KnownDevices } from 'puppeteer-core';
@@ -200,7 +201,6 @@ const composedLine = text => [['compositionstart', ''], ...word(text), ['composi
 // checks. rule names the row of the keyboard's table it plays; engines,
 // where only some can play it.
 const pressS = page => page.keyboard.press('s');
-const allAtOnce = page => type(page, 'abcdeabc');
 const finalKey = page => page.keyboard.press('q');
 const rows = [
     { name: 'the whole quiz typed answer by answer', rule: 'a desktop key', answers: async page => {
@@ -259,17 +259,18 @@ const rows = [
             for (const key of ['Enter', 'Enter', ' ', 'x']) await page.keyboard.press(key);
             assert.ok((await screen(page)).endsWith('Sei uno scoiattolo!'));
             const focused = () => page.evaluate(() => document.activeElement.id);
-            for (let tabs = 0; tabs < 3 && (await focused()) !== 'again'; tabs++) await page.keyboard.press('Tab');
-            await page.keyboard.down('Shift'); // back to the transcript, which Home scrolls to its top
-            await page.keyboard.press('Tab');
+            const tabs = async ids => {
+                for (const id of ids) await page.keyboard.press('Tab').then(async () => assert.equal(await focused(), id));
+            };
+            for (let n = 0; n < 4 && (await focused()) !== 'again'; n++) await page.keyboard.press('Tab');
+            await page.keyboard.down('Shift'); // back past sharing to the transcript, which Home scrolls to its top
+            await tabs(['share', 'console']);
             await page.keyboard.up('Shift');
-            assert.equal(await focused(), 'console');
             await page.keyboard.press('Home');
             await until(page, () => document.getElementById('console').scrollTop === 0);
-            await page.keyboard.press('Tab');
-            assert.equal(await focused(), 'again');
+            await tabs(['share', 'again']);
             await page.keyboard.press('Enter');
-            await until(page, () => document.getElementById('end').hidden);
+            await until(page, () => document.getElementById('end').hidden && document.getElementById('picture').hidden);
             await pressS(page);
             await type(page, 'eeedddcb');
             await waitFor(page, 'SEI UNA IENA, COMPLIMENTI!');
@@ -341,6 +342,17 @@ const rows = [
         await ctrl(page, 'c');
         await page.evaluate(() => window.testStart());
     }, status: 130, words: 'Quiz interrotto (Ctrl-C).', check: s => assert.equal(s, '^C') },
+    { name: 'Ctrl-C at the final key: no result', answers: async page => {
+        await type(page, 'abcdeabc');
+        await waitFor(page, 'Sei uno scoiattolo!');
+        await ctrl(page, 'c');
+    }, status: 130, words: 'Quiz interrotto (Ctrl-C).' },
+    { name: 'a tie of four: all four marked in the picture', answered: 'aabbccdd' },
+    { name: 'all eight answers for E', answered: 'eeeeeeee' },
+    { name: 'the result shared on a desktop: the picture saved, the text copied', engines: ['chromium'],
+        check: (s, page) => shared(page, false) },
+    { name: 'on a phone, the result shared through the system\'s share sheet', width: 360,
+        check: (s, page) => shared(page, true) },
     { name: 'a page whose first line differs from what the program writes shows the program\'s',
         url: 'altered.html', check: s => assert.ok(s.startsWith('Rispondi alle domande') && !s.includes('Rispondete'), s) },
     { name: 'a page with a line more than the program writes before it waits shows only what it wrote',
@@ -389,6 +401,52 @@ const rows = [
     { name: 'an audit by axe finds nothing, 1280 px wide', engines: ['chromium'], size: [1280, 800], audit: true },
     { name: 'an audit by axe finds nothing, on a phone 360 px wide', width: 360, audit: true },
 ];
+
+// What a completed run with these answers ends with: its last line, its
+// result, and its picture's name and marked profiles.
+const results = {
+    abcdeabc: ['Sei uno scoiattolo!', { counts: [2, 2, 2, 1, 1], profiles: ['A', 'B', 'C'] }, 'Risultato: piovra 2, ' +
+        'camion 2, scoiattolo 2, capra tibetana 1, iena 1; sei una piovra, un camion, uno scoiattolo',
+    ['piovra', 'camion', 'scoiattolo']],
+    aabbccdd: ['Sei una capra tibetana!', { counts: [2, 2, 2, 2, 0], profiles: ['A', 'B', 'C', 'D'] }, 'Risultato: ' +
+        'piovra 2, camion 2, scoiattolo 2, capra tibetana 2, iena 0; sei una piovra, un camion, uno scoiattolo, una ' +
+        'capra tibetana', ['piovra', 'camion', 'scoiattolo', 'capra tibetana']],
+    eeeeeeee: ['SEI UNA IENA, COMPLIMENTI!', { counts: [0, 0, 0, 0, 8], profiles: ['E'] },
+        'Risultato: piovra 0, camion 0, scoiattolo 0, capra tibetana 0, iena 8; sei una iena', ['iena']],
+};
+const shownResult = () => window.chisei.result.then(result => {
+    const picture = document.getElementById('picture');
+    return [result, picture.hidden ? null : picture.getAttribute('aria-label'),
+        [...picture.querySelectorAll('[data-top] .name')].map(e => e.textContent)];
+});
+
+// The share button pressed on a phone (a stand-in for the system's share
+// sheet keeps what it is handed) or on a desktop (chromium saves the PNG in
+// a folder of the test's): a PNG 1080 px wide or more, not of one colour,
+// and the result in words, copied or handed over.
+async function shared(page, phone) {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-saved-')), file = path.join(folder, 'chisei-risultato.png');
+    if (phone)
+        await page.evaluate(() => Object.assign(navigator, { canShare: data => data.files?.length === 1,
+            share: async data => (window.testShared = data) }));
+    else await (await page.createCDPSession()).send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+    await (phone ? page.tap('#share') : page.click('#share'));
+    const text = await (phone ? until(page, () => window.testShared?.text) : until(page, () =>
+        document.getElementById('end-text').textContent.endsWith('copiato negli appunti.') && navigator.clipboard.readText()));
+    for (let end = Date.now() + deadline; !phone && !fs.existsSync(file) && Date.now() < end;) await pause(50);
+    const looks = await page.evaluate(async png => {
+        const shared = png ? new File([Uint8Array.from(atob(png), c => c.charCodeAt(0))], 'chisei-risultato.png',
+            { type: 'image/png' }) : window.testShared.files[0];
+        const image = await createImageBitmap(shared);
+        const g = Object.assign(document.createElement('canvas'), { width: image.width, height: image.height }).getContext('2d');
+        g.drawImage(image, 0, 0);
+        const colours = new Set(new Uint32Array(g.getImageData(0, 0, image.width, image.height).data.buffer)).size;
+        return [shared.name, shared.type, image.width >= 1080, colours > 1];
+    }, phone ? null : fs.readFileSync(file).toString('base64'));
+    fs.rmSync(folder, { recursive: true });
+    assert.deepEqual([...looks, text], ['chisei-risultato.png', 'image/png', true, true,
+        'Ho fatto il quiz «Chi sei?»: Sei una piovra! Sei un camion! Sei uno scoiattolo!']);
+}
 
 // Every row played, and every row of the keyboard's table played by a row.
 test('the keyboard\'s table is the rows\' rules', () => {
@@ -445,10 +503,11 @@ async function play(browser, row) {
             assert.equal(await page.$eval('#answer', e => e.value), '');
             assert.equal(await page.$eval('#answer', e => e.getAttribute('aria-describedby')), null); // the intro no more
             await audit('question 1');
-            await (row.answers ?? allAtOnce)(page);
+            await (row.answers ?? (page => type(page, row.answered ?? 'abcdeabc')))(page);
         }
+        const [last, ...result] = row.status === undefined ? results[row.answered ?? 'abcdeabc'] : [null, null, null, []];
         if (row.status === undefined) {
-            const s = await waitFor(page, 'Sei uno scoiattolo!');
+            const s = await waitFor(page, last);
             await audit('the results');
             if (!row.flood) {
                 assert.equal(count(s, 'e) '), 8, s); // no question asked again
@@ -465,6 +524,7 @@ async function play(browser, row) {
         await until(page, words => !document.getElementById('end').hidden &&
             document.getElementById('end-text').textContent === words, { args: [row.words ?? 'Il quiz è finito.'] });
         await audit('the end');
+        assert.deepEqual(await page.evaluate(shownResult), result); // read from the program's words, after a whole run
         if (row.width) {
             assert.deepEqual(await page.evaluate(wrapping), { broken: [], misaligned: [], sideways: false });
             // No suggestions: a phone's keyboard would hold keys back until a word is chosen.
