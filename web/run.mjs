@@ -7,7 +7,7 @@ import { LineDiscipline } from './line_discipline.mjs';
 import { hintDelay } from './keyboard.mjs';
 import { Picture } from './picture.mjs';
 import { exitStatus } from './program.mjs';
-import { Output } from './result.mjs';
+import { readResult } from './result.mjs';
 
 const endings = {
     0: 'Il quiz è finito.',
@@ -48,9 +48,10 @@ export class Quiz {
             this.#finish('Per fare il quiz serve un browser che esegua WebAssembly, e questo non lo fa.', false);
             return;
         }
-        const output = new Output();
-        this.exit = this.#run(output);
-        this.result = this.exit.then(status => (status === 0 ? output.result() : null), () => null);
+        this.exit = this.#run();
+        // (What the transcript shows last, once the run has ended, is what
+        // the program wrote last: nothing typed at its final key is shown.)
+        this.result = this.exit.then(status => (status === 0 ? readResult(this.#transcript.last(16)) : null), () => null);
         this.exit.then(
             status => this.#finish(endings[status] ?? `Il quiz è finito (stato ${status}).`, true),
             () => this.#finish('Il quiz non è potuto partire.', true),
@@ -58,9 +59,8 @@ export class Quiz {
         this.result.then(result => result && this.#picture.show(result));
     }
 
-    // One run, from what the transcript shows to its exit status; output
-    // keeps the end of what the program wrote.
-    async #run(output) {
+    // One run, from what the transcript shows to its exit status.
+    async #run() {
         const transcript = this.#transcript, keyboard = this.#keyboard;
         const tty = new LineDiscipline(text => transcript.echo(text));
         keyboard.attach(tty);
@@ -80,7 +80,7 @@ export class Quiz {
             return taken;
         };
         const host = {
-            write: bytes => (transcript.write(bytes), output.write(bytes), true),
+            write: bytes => (transcript.write(bytes), true),
             read: size => waits(() => tty.read(Math.min(size, 256))),
             key: () => waits(() => tty.key()),
         };

@@ -122,6 +122,11 @@ export class Transcript {
         return this.#frame !== 0 && performance.now() - this.#since > 1000 / 60;
     }
 
+    // The text of the last n lines drawn.
+    last(n) {
+        return [...this.#lines.querySelectorAll('[role=none]')].slice(-n).map(line => `${line.textContent}\n`).join('');
+    }
+
     // An empty transcript, for a new run.
     clear() {
         this.#empty();

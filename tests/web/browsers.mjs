@@ -82,9 +82,10 @@ export async function until(page, fn, { args = [], ok = Boolean, ms = 10000, wha
 // WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver, driven by
 // selenium-webdriver), with as much of puppeteer's browser and page as the
 // browser tests use: newPage() opens a tab; a page has goto, evaluate,
-// $eval, keyboard (type, press, down, up; puppeteer's key names) and close.
+// $eval, click, keyboard (type, press, down, up; puppeteer's key names) and
+// close.
 async function webkit() {
-    const { Builder, Key } = webdriver;
+    const { Builder, By, Key } = webdriver;
     const port = await new Promise(resolve => {
         const probe = http.createServer().listen(0, '127.0.0.1', () => {
             const { port } = probe.address();
@@ -112,6 +113,7 @@ async function webkit() {
         goto: address => driver.get(address),
         evaluate: run,
         $eval: (selector, fn) => run(`s => (${fn})(document.querySelector(s))`, selector),
+        click: selector => driver.findElement(By.css(selector)).click(),
         keyboard: {
             type: text => driver.actions().sendKeys(text).perform(),
             press: name => driver.actions().keyDown(key(name)).keyUp(key(name)).perform(),
