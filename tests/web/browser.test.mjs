@@ -422,35 +422,33 @@ const shownResult = () => window.chisei.result.then(result => {
 
 // The share button pressed on a phone (a stand-in for the system's share
 // sheet keeps what it is handed) or on a desktop (the end's line says that
-// the PNG is saved and the text copied; served, chromium saves the PNG in a
-// folder of the test's, and its clipboard may be read): a PNG 1080 px wide
-// or more, not of one colour, and the result in words, copied or handed
-// over. engine: phone, chromium, or another (file, for a page opened so).
+// the PNG is saved and the text copied; chromium, served, saves it in a
+// folder of the test's and lets its clipboard be read): on a phone, and in
+// chromium, a PNG 1080 px wide or more, not of one colour, and the result
+// in words. engine: phone, chromium, or another (file: chromium, the page
+// opened as a file).
 async function shared(page, engine) {
-    const phone = engine === 'phone';
-    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-saved-')), file = path.join(folder, 'chisei-risultato.png');
-    if (phone)
-        await page.evaluate(() => Object.assign(navigator, { canShare: data => data.files?.length === 1,
-            share: async data => (window.testShared = data) }));
-    else if (engine === 'chromium')
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'chisei-saved-')), saved = path.join(folder, 'chisei-risultato.png');
+    if (engine === 'phone') await page.evaluate(() => Object.assign(navigator, { canShare: data => data.files?.length === 1,
+        share: async data => (window.testShared = data) }));
+    if (engine === 'chromium')
         await (await page.createCDPSession()).send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
-    await (phone ? page.tap('#share') : page.click('#share'));
-    if (!phone) await until(page, () => document.getElementById('end-text').textContent ===
+    await (engine === 'phone' ? page.tap('#share') : page.click('#share'));
+    if (engine !== 'phone') await until(page, () => document.getElementById('end-text').textContent ===
         'Immagine salvata: chisei-risultato.png; testo copiato negli appunti.');
-    if (engine !== 'chromium' && !phone) return fs.rmSync(folder, { recursive: true });
-    const text = await (phone ? until(page, () => window.testShared?.text) : page.evaluate(() => navigator.clipboard.readText()));
-    for (let end = Date.now() + deadline; !phone && !fs.existsSync(file) && Date.now() < end;) await pause(50);
-    const looks = await page.evaluate(async png => {
-        const shared = png ? new File([Uint8Array.from(atob(png), c => c.charCodeAt(0))], 'chisei-risultato.png',
+    for (const end = Date.now() + deadline; engine === 'chromium' && !fs.existsSync(saved) && Date.now() < end;) await pause(50);
+    const png = engine === 'chromium' ? fs.readFileSync(saved).toString('base64') : null;
+    fs.rmSync(folder, { recursive: true });
+    if (engine !== 'phone' && engine !== 'chromium') return;
+    assert.deepEqual(await page.evaluate(async png => {
+        const file = png ? new File([Uint8Array.from(atob(png), c => c.charCodeAt(0))], 'chisei-risultato.png',
             { type: 'image/png' }) : window.testShared.files[0];
-        const image = await createImageBitmap(shared);
-        const g = Object.assign(document.createElement('canvas'), { width: image.width, height: image.height }).getContext('2d');
+        const image = await createImageBitmap(file), g = new OffscreenCanvas(image.width, image.height).getContext('2d');
         g.drawImage(image, 0, 0);
         const colours = new Set(new Uint32Array(g.getImageData(0, 0, image.width, image.height).data.buffer)).size;
-        return [shared.name, shared.type, image.width >= 1080, colours > 1];
-    }, phone ? null : fs.readFileSync(file).toString('base64'));
-    fs.rmSync(folder, { recursive: true });
-    assert.deepEqual([...looks, text], ['chisei-risultato.png', 'image/png', true, true,
+        return [file.name, file.type, image.width >= 1080, colours > 1, png ? await navigator.clipboard.readText() :
+            window.testShared.text];
+    }, png), ['chisei-risultato.png', 'image/png', true, true,
         'Ho fatto il quiz «Chi sei?»: Sei una piovra! Sei un camion! Sei uno scoiattolo!']);
 }
 
