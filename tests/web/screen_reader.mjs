@@ -98,7 +98,11 @@ export class ScreenReader {
     }
 
     // A browser (firefox or chromium) with a fresh profile, showing url;
-    // until it is on the display and the reader has gone quiet.
+    // until it is on the display and the reader has gone quiet. The browser
+    // starts on an empty page, and url is typed in its address bar, as a
+    // person opens a page: started with url, its window can become active
+    // while the page loads, after the page has focused its field, and Orca 48
+    // then takes the field's focus without saying it.
     async open(browser, url) {
         const profile = path.join(this.#dir, `${browser}-profile`);
         fs.mkdirSync(profile, { recursive: true });
@@ -119,17 +123,21 @@ export class ScreenReader {
                 'user_pref("browser.newtab.preload", false);',
             ].join('\n'));
             args = ['/usr/bin/firefox-esr', ['--no-remote', '--profile', profile, '--width', '1280', '--height',
-                '1000', url]];
+                '1000', 'about:blank']];
         } else {
             args = ['/usr/bin/chromium', ['--force-renderer-accessibility', '--no-sandbox', '--disable-gpu',
                 '--no-first-run', '--disable-background-networking', '--disable-component-update',
                 '--disable-sync', '--disable-dev-shm-usage', '--password-store=basic', `--user-data-dir=${profile}`,
-                '--window-position=0,0', '--window-size=1280,1000', url]];
+                '--window-position=0,0', '--window-size=1280,1000', 'about:blank']];
         }
         this.#spawn(...args);
         await this.#waitFor(() => this.#run('xdotool', ['search', '--onlyvisible', '--class', browser], true), 60000,
             `${browser} on the display`);
         this.#run('xdotool', ['mousemove', '640', '500']);
+        await this.quiet(2500, 90000);
+        this.press('ctrl+l');
+        this.#run('xdotool', ['type', '--delay', '20', url]);
+        this.press('Return');
         await this.quiet(2500, 90000);
     }
 
