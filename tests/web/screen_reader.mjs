@@ -99,8 +99,9 @@ export class ScreenReader {
 
     // A browser (firefox or chromium) with a fresh profile, showing url;
     // until it is on the display and the reader has gone quiet. The browser
-    // starts on an empty page, and url is typed in its address bar, as a
-    // person opens a page: started with url, its window can become active
+    // starts on an empty page of its own, and is then handed url, as by
+    // another program (in the tab shown; about:blank would keep the focus in
+    // the address bar, away from the page): started with url, its window can become active
     // while the page loads, after the page has focused its field, and Orca 48
     // then takes the field's focus without saying it.
     async open(browser, url) {
@@ -121,23 +122,21 @@ export class ScreenReader {
                 // that one from then on, in browse mode.)
                 'user_pref("browser.translations.enable", false);',
                 'user_pref("browser.newtab.preload", false);',
+                'user_pref("browser.link.open_newwindow.override.external", 1);',
             ].join('\n'));
-            args = ['/usr/bin/firefox-esr', ['--no-remote', '--profile', profile, '--width', '1280', '--height',
-                '1000', 'about:blank']];
+            args = ['/usr/bin/firefox-esr', ['--profile', profile, '--width', '1280', '--height', '1000']];
         } else {
             args = ['/usr/bin/chromium', ['--force-renderer-accessibility', '--no-sandbox', '--disable-gpu',
                 '--no-first-run', '--disable-background-networking', '--disable-component-update',
                 '--disable-sync', '--disable-dev-shm-usage', '--password-store=basic', `--user-data-dir=${profile}`,
-                '--window-position=0,0', '--window-size=1280,1000', 'about:blank']];
+                '--window-position=0,0', '--window-size=1280,1000']];
         }
-        this.#spawn(...args);
+        this.#spawn(args[0], [...args[1], 'data:text/html,<title>-</title>']);
         await this.#waitFor(() => this.#run('xdotool', ['search', '--onlyvisible', '--class', browser], true), 60000,
             `${browser} on the display`);
         this.#run('xdotool', ['mousemove', '640', '500']);
         await this.quiet(2500, 90000);
-        this.press('ctrl+l');
-        this.#run('xdotool', ['type', '--delay', '20', url]);
-        this.press('Return');
+        this.#spawn(args[0], [...args[1], url]);
         await this.quiet(2500, 90000);
     }
 
