@@ -165,10 +165,18 @@ export class ScreenReader {
         this.#run('dbus-send', ['--session', '--dest=org.a11y.Bus', '/org/a11y/bus',
             'org.freedesktop.DBus.Properties.Set', 'string:org.a11y.Status', 'string:IsEnabled',
             'variant:boolean:true']);
-        this.#startSpeech(run);
-        // Orca finds no speech if it comes first, and says nothing ever.
-        await this.#waitFor(() => fs.existsSync(path.join(run, 'speech-dispatcher', 'speechd.sock')), 60000,
-            'speech-dispatcher');
+        // Orca finds no speech if it comes first, and says nothing ever. (Under
+        // load, about one speech-dispatcher in forty never made its socket.)
+        const socket = path.join(run, 'speech-dispatcher', 'speechd.sock');
+        for (let tries = 3; !fs.existsSync(socket);) {
+            const speech = this.#startSpeech(run);
+            try {
+                await this.#waitFor(() => fs.existsSync(socket), 20000, 'speech-dispatcher');
+            } catch (error) {
+                killGroup(speech.pid);
+                if (--tries === 0) throw error;
+            }
+        }
         const prefs = path.join(this.#dir, 'orca');
         fs.mkdirSync(prefs);
         const args = ['-u', prefs, '-d', 'braille', ...(process.env.ORCA_DEBUG ? ['--debug-file', process.env.ORCA_DEBUG] : [])];
@@ -197,7 +205,7 @@ export class ScreenReader {
             'DefaultModule capture', 'AudioOutputMethod "alsa"', 'AudioALSADevice "null"', ''].join('\n'));
         fs.writeFileSync(path.join(modules, 'capture.conf'), '');
         fs.mkdirSync(path.join(run, 'speech-dispatcher'), { recursive: true });
-        this.#spawn('speech-dispatcher', ['-s', '-t', '0', '-C', conf, '-m', modules,
+        return this.#spawn('speech-dispatcher', ['-s', '-t', '0', '-C', conf, '-m', modules,
             '-S', path.join(run, 'speech-dispatcher', 'speechd.sock')]);
     }
 
