@@ -99,11 +99,11 @@ export class ScreenReader {
 
     // A browser (firefox or chromium) with a fresh profile, showing url;
     // until it is on the display and the reader has gone quiet. The browser
-    // starts on an empty page of its own, and is then handed url, as by
-    // another program (in the tab shown; about:blank would keep the focus in
-    // the address bar, away from the page): started with url, its window can become active
-    // while the page loads, after the page has focused its field, and Orca 48
-    // then takes the field's focus without saying it.
+    // starts on an empty page of its own and is then handed url, as by
+    // another program, in the tab shown. (Started with url, its window can
+    // become active while the page loads, after the page has focused its
+    // field, and Orca 48 then takes that focus without saying it; about:blank
+    // would keep the focus in the address bar, away from the page.)
     async open(browser, url) {
         const profile = path.join(this.#dir, `${browser}-profile`);
         fs.mkdirSync(profile, { recursive: true });
@@ -169,7 +169,7 @@ export class ScreenReader {
         // load, about one speech-dispatcher in forty never made its socket.)
         const socket = path.join(run, 'speech-dispatcher', 'speechd.sock');
         for (let tries = 3; !fs.existsSync(socket);) {
-            const speech = this.#startSpeech(run);
+            const speech = this.#startSpeech(socket);
             try {
                 await this.#waitFor(() => fs.existsSync(socket), 20000, 'speech-dispatcher');
             } catch (error) {
@@ -194,9 +194,9 @@ export class ScreenReader {
         }
     }
 
-    // A private speech-dispatcher whose only synthesizer writes down what
-    // it is given (speech_module.mjs).
-    #startSpeech(run) {
+    // A private speech-dispatcher, listening on socket, whose only
+    // synthesizer writes down what it is given (speech_module.mjs).
+    #startSpeech(socket) {
         const conf = path.join(this.#dir, 'speechd'), modules = path.join(conf, 'modules');
         fs.mkdirSync(modules, { recursive: true });
         fs.writeFileSync(path.join(modules, 'sd_capture'), `#!/bin/sh\nexec '${process.execPath}' ` +
@@ -204,9 +204,8 @@ export class ScreenReader {
         fs.writeFileSync(path.join(conf, 'speechd.conf'), ['AddModule "capture" "sd_capture" "capture.conf"',
             'DefaultModule capture', 'AudioOutputMethod "alsa"', 'AudioALSADevice "null"', ''].join('\n'));
         fs.writeFileSync(path.join(modules, 'capture.conf'), '');
-        fs.mkdirSync(path.join(run, 'speech-dispatcher'), { recursive: true });
-        return this.#spawn('speech-dispatcher', ['-s', '-t', '0', '-C', conf, '-m', modules,
-            '-S', path.join(run, 'speech-dispatcher', 'speechd.sock')]);
+        fs.mkdirSync(path.dirname(socket), { recursive: true });
+        return this.#spawn('speech-dispatcher', ['-s', '-t', '0', '-C', conf, '-m', modules, '-S', socket]);
     }
 
     // Whether the synthesizer is saying something now.
